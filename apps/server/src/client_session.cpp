@@ -1,0 +1,114 @@
+#include "client_session.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cerrno>
+
+#include "camclient.h"
+#include "chunked_send.h"
+#include "console_output.h"
+#include "stream_resources.h"
+#include "windows.h"
+
+namespace {
+
+constexpr size_t kReceiveBytes = 1400;
+constexpr int kStartPacketTimeoutMs = 5000;
+constexpr int kFrameReadAttempts = 3;
+constexpr DWORD kFrameRetryMs = 10;
+
+void PrepareClientSocket(SOCKET socket) {
+  const int on = 1;
+  setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+  const timeval timeout{kStartPacketTimeoutMs / 1000, (kStartPacketTimeoutMs % 1000) * 1000};
+  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+}
+
+// While no frame comes (camera gone), nothing is sent and a departed client would go
+// unnoticed; an orderly close or a reset shows up here without consuming data.
+bool PeerHasClosed(SOCKET socket) {
+  uint8_t byte = 0;
+  const ssize_t peeked = recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
+}  // namespace
+
+bool HandleClient(SOCKET socket, ServerState& state) {
+  state.stop.store(false);
+  PrepareClientSocket(socket);
+
+  std::array<uint8_t, kReceiveBytes> packet{};
+  const ssize_t received = recv(socket, packet.data(), packet.size(), 0);
+  if (received != static_cast<ssize_t>(stream_protocol::kStartPacketBytes)) {
+    ConsolePrint("Invalid packet or time out\r\n");
+    return false;
+  }
+
+  stream_protocol::StreamParameters parameters;
+  switch (stream_protocol::CheckStartPacket(std::span(packet.data(), stream_protocol::kStartPacketBytes), parameters)) {
+    case stream_protocol::StartPacketCheck::kValid:
+      return RunStream(socket, parameters, state);
+    case stream_protocol::StartPacketCheck::kWrongParameters:
+      ConsolePrint("Invalid start param\r\n");
+      return false;
+    case stream_protocol::StartPacketCheck::kWrongHeader:
+    case stream_protocol::StartPacketCheck::kWrongLength:
+      break;
+  }
+  ConsolePrint("Invalid start packet\r\n");
+  return false;
+}
+
+bool RunStream(SOCKET socket, const stream_protocol::StreamParameters& parameters, ServerState& state) {
+  const int camera = parameters.camera;
+  bool started = false;
+
+  if (OpenCamera(camera) < 0) {
+    ConsolePrint("No camera\r\n");
+  } else if (SetVideoFormat(camera, stream_protocol::kJpegFormatCode, static_cast<DWORD>(parameters.sizeIndex)) < 0) {
+    ConsolePrint("Set output format failed\r\n");
+  } else {
+    StreamResources resources;
+    if (!resources.Make(parameters.frameRate)) {
+      ConsolePrint("No memory\r\n");
+    } else if (StartCapture(camera) < 0) {
+      ConsolePrint("Start camera failed\r\n");
+    } else {
+      SendStartReply(socket, true);
+      started = true;
+      while (!state.stop.load() && !state.quit.load()) {
+        resources.WaitForTick();
+        if (!SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state)) break;
+      }
+      StopCapture(camera);
+      ConsolePrint("Stop camera\r\n");
+    }
+  }
+
+  CloseCamera(camera);
+  if (!started) SendStartReply(socket, false);
+  state.stop.store(true);
+  return started;
+}
+
+bool SendStartReply(SOCKET socket, bool accepted) {
+  const auto reply = stream_protocol::EncodeStartReply(accepted);
+  return send(socket, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size());
+}
+
+bool SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state) {
+  for (int attempt = 0; attempt < kFrameReadAttempts; ++attempt) {
+    const int bytes = ReadFrame(camera, buffer, static_cast<DWORD>(bufferSize));
+    if (bytes > 0) return SendChunked(socket, buffer, static_cast<size_t>(bytes), state.stop);
+    Sleep(kFrameRetryMs);
+  }
+  if (PeerHasClosed(socket)) {
+    state.stop.store(true);
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,11 @@
+// The console thread: the start lines, then single-character commands (h, q).
+#pragma once
+
+#include "server_state.h"
+
+void PrintBanner();
+
+// Reads commands from standard input until q or a termination signal arrives on
+// `signalFd`; either sets the quit flag. End of input only stops the reading: the
+// server keeps serving, so it runs fine in the background.
+void RunConsole(ServerState& state, int signalFd);

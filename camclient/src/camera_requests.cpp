@@ -1,0 +1,72 @@
+// One wrapper per driver request. Several requests carry their value in the length
+// arguments of DeviceIoControl with null buffers; the driver reads them from there.
+#include <algorithm>
+#include <climits>
+
+#include "camclient.h"
+#include "handle_table.h"
+#include "vlm_ioctl.h"
+#include "winbase.h"
+
+namespace {
+
+constexpr int kNotOpen = -1;
+constexpr int kCallFailed = -2;
+
+int ByteCount(DWORD bytes) { return static_cast<int>(std::min<DWORD>(bytes, INT_MAX)); }
+
+// DeviceIoControl on an open camera: kNotOpen without a call, kCallFailed when the
+// driver refuses, otherwise 0.
+int Control(int index, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) {
+  HANDLE handle = CameraHandle(index);
+  if (handle == INVALID_HANDLE_VALUE) return kNotOpen;
+  return DeviceIoControl(handle, code, in, inSize, out, outSize, returned, nullptr) ? 0 : kCallFailed;
+}
+
+// A request that hands back data: its byte count, or the error result.
+int ControlForBytes(int index, DWORD code, void* out, DWORD outSize) {
+  DWORD returned = 0;
+  const int result = Control(index, code, nullptr, 0, out, outSize, &returned);
+  return result < 0 ? result : ByteCount(returned);
+}
+
+}  // namespace
+
+int GetDriverVersion(int index, void* buffer, DWORD bufferSize) {
+  return ControlForBytes(index, IOCTL_VLM_GET_VERSION, buffer, bufferSize);
+}
+
+int SetVideoFormat(int index, DWORD formatCode, DWORD sizeIndex) {
+  return Control(index, IOCTL_VLM_SET_FORMAT, nullptr, formatCode, nullptr, sizeIndex, nullptr);
+}
+
+int SetLightMode(int index, DWORD lightMode) {
+  return Control(index, IOCTL_VLM_SET_MODE, nullptr, lightMode, nullptr, 0, nullptr);
+}
+
+int SetBandwidth(int index, DWORD level) {
+  return Control(index, IOCTL_VLM_SET_BANDWIDTH, nullptr, level, nullptr, 0, nullptr);
+}
+
+int ReadFrame(int index, void* buffer, DWORD bufferSize) {
+  HANDLE handle = CameraHandle(index);
+  if (handle == INVALID_HANDLE_VALUE) return kNotOpen;
+  DWORD read = 0;
+  return ReadFile(handle, buffer, bufferSize, &read, nullptr) ? ByteCount(read) : kCallFailed;
+}
+
+int GetJpegFrame(int index, void* buffer, DWORD bufferSize) {
+  return ControlForBytes(index, IOCTL_VLM_GET_JPEG, buffer, bufferSize);
+}
+
+int GetFrameAndJpeg(int index, void* image, DWORD imageSize, void* jpeg, DWORD jpegSize, DWORD byteCounts[2]) {
+  return Control(index, IOCTL_VLM_GET_FRAME, image, imageSize, jpeg, jpegSize, byteCounts);
+}
+
+int StartCapture(int index) { return Control(index, IOCTL_VLM_START_CAPTURE, nullptr, 0, nullptr, 0, nullptr); }
+
+int StopCapture(int index) { return Control(index, IOCTL_VLM_STOP_CAPTURE, nullptr, 0, nullptr, 0, nullptr); }
+
+int SetExposure(int index, DWORD automatic, DWORD manualLevel) {
+  return Control(index, IOCTL_VLM_SET_EXPOSURE, nullptr, automatic, nullptr, manualLevel, nullptr) == 0 ? 0 : -1;
+}
