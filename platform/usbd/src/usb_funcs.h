@@ -1,0 +1,10 @@
+// The USB_FUNCS table handed to every client driver's USBDeviceAttach.
+#pragma once
+
+#include "usbdi.h"
+
+namespace usbhost {
+
+const USB_FUNCS& HostFunctions();
+
+}  // namespace usbhost
