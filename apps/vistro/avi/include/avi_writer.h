@@ -1,0 +1,42 @@
+// AVI recorder: writes compressed video frames into an OpenDML AVI file that
+// stays a plain AVI 1.0 file below 1 GiB and grows "AVIX" pieces beyond it.
+//
+// Call order: AviOpen, AviAddVideoStream for each stream, AviWriteHeader,
+// AviWriteFrame for every frame, AviFinish, AviClose. The file is complete only
+// after AviFinish has returned 0.
+#pragma once
+
+#include <cstdint>
+
+struct AviWriter;
+
+// Codec number of JPEG frames (FourCC "MJPG") in the codec tag table.
+inline constexpr int kAviCodecMjpeg = 4;
+
+// Creates (or truncates) the file at path. Returns null when the file cannot be
+// opened or memory runs out.
+AviWriter* AviOpen(const char* path);
+
+// Declares a video stream. Returns its stream number, or -1 for a missing
+// writer, an unknown codec number, a size outside 1..65535, a frame rate below
+// 1, a negative bit rate, all stream slots used, or a header already written.
+int AviAddVideoStream(AviWriter* writer, int codecNumber, int width, int height,
+                      int framesPerSecond, int bitRate);
+
+// Writes the file header up to the start of the frame data. Returns 0, or -1
+// for a missing writer, a second call, or a write error of the file.
+int AviWriteHeader(AviWriter* writer);
+
+// Appends one frame of stream streamNumber. Returns 0, or -1 when the frame was
+// refused (missing writer, bad stream number or data, header not written,
+// already finished, no index memory) or when the file has had a write error,
+// which also ends all further output.
+int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame,
+                  const void* data, int32_t length);
+
+// Writes the indexes and counters and closes all lists. Returns 0 when the whole
+// recording reached the file, -1 otherwise.
+int AviFinish(AviWriter* writer);
+
+// Closes the file and frees the writer. A null writer is ignored.
+void AviClose(AviWriter* writer);
