@@ -18,5 +18,6 @@ int FormatWide(LPWSTR buffer, size_t capacity, LPCWSTR format, ...);
 
 // Maps a platform path to a POSIX one: '\' becomes '/'; the device's absolute paths
 // below "\residentflash" are placed under VELMAR_FLASH_DIR (default: the system's
-// temporary folder + "/velmar-flash").
+// temporary folder + "/velmar-flash"), a folder created on first use so that the
+// mapped path can be opened at once.
 std::string MapPlatformPath(std::u16string_view path);

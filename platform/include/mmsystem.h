@@ -13,10 +13,10 @@ using LPTIMECALLBACK = void (*)(UINT timerId, UINT message, DWORD_PTR user, DWOR
 #define TIME_PERIODIC 0x0001u
 #define TIME_CALLBACK_FUNCTION 0x0000u
 #define TIME_CALLBACK_EVENT_SET 0x0010u
-#define TIME_CALLBACK_EVENT_PULSE 0x0020u
+#define TIME_CALLBACK_EVENT_PULSE 0x0020u  // not supported: timeSetEvent gives 0
 
 // With TIME_CALLBACK_EVENT_SET the routine argument is the event handle, cast as on Win32.
-// Returns the timer id, 0 on failure.
+// Returns the timer id, 0 on failure (a zero delay, a null routine, unknown flags).
 MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK routine, DWORD_PTR user, UINT flags);
 // After it returns the routine is not running and will not run again.
 MMRESULT timeKillEvent(UINT timerId);

@@ -38,7 +38,8 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);  // STILL_ACTIVE while 
 // Windows CE's 256-level priority (0 highest .. 255 lowest). Best effort on POSIX:
 // the value is recorded and reported back; scheduling is left to the OS.
 BOOL CeSetThreadPriority(HANDLE thread, int priority);
-int CeGetThreadPriority(HANDLE thread);
+int CeGetThreadPriority(HANDLE thread);  // THREAD_PRIORITY_ERROR_RETURN for a bad handle
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 DWORD GetCurrentThreadId();
 
 // ---- time

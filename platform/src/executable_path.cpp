@@ -1,0 +1,12 @@
+#include <unistd.h>
+
+#include <climits>
+
+#include "loader.h"
+
+std::string ExecutablePath() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return {};
+  return std::string(path, static_cast<size_t>(length));
+}

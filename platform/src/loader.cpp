@@ -1,0 +1,222 @@
+#include "loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "cestring.h"
+#include "handle_table.h"
+#include "winbase.h"
+
+namespace {
+
+using DllMainRoutine = BOOL (*)(HMODULE, DWORD, LPVOID);
+
+class Module final : public KernelObject {
+ public:
+  Module(std::string mapKey, std::string filePath, void* dlHandle, BuiltinExportLookup builtinLookup)
+      : key(std::move(mapKey)), path(std::move(filePath)), library(dlHandle), builtin(builtinLookup) {}
+
+  bool ClosedByCloseHandle() const override { return false; }
+
+  FARPROC Lookup(const std::string& name) const {
+    if (builtin != nullptr) return builtin(name);
+    return reinterpret_cast<FARPROC>(dlsym(library, name.c_str()));
+  }
+
+  // Calls the library's DllMain if it has one; TRUE otherwise.
+  BOOL NotifyLibrary(HMODULE self, DWORD reason) const {
+    if (library == nullptr) return TRUE;
+    auto dllMain = reinterpret_cast<DllMainRoutine>(dlsym(library, "DllMain"));
+    return dllMain == nullptr ? TRUE : dllMain(self, reason, nullptr);
+  }
+
+  const std::string key;   // the loader's map key: a canonical path or a built-in name
+  const std::string path;  // reported by GetModuleFileNameW
+  void* const library;     // dlopen handle; null for a built-in module
+  const BuiltinExportLookup builtin;
+  int references = 1;      // guarded by the loader lock
+};
+
+// The loader lock: recursive, as on Win32, so that a DllMain may load libraries itself.
+struct Loader {
+  std::recursive_mutex lock;
+  std::map<std::string, HMODULE> loaded;
+};
+
+Loader& TheLoader() {
+  static auto* loader = new Loader;
+  return *loader;
+}
+
+std::u16string LowerCase(std::u16string_view name) {
+  std::u16string lower(name);
+  for (char16_t& c : lower) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return lower;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+// "VELMAR.DLL" -> "libvelmar.so", searched in VELMAR_DLL_PATH, then beside the
+// executable; a name with '/' is a path. Empty when no file exists.
+std::string FindLibraryFile(std::u16string_view fileName) {
+  const std::string name = Utf16ToUtf8(fileName);
+  if (name.find('/') != std::string::npos) return access(name.c_str(), F_OK) == 0 ? name : std::string();
+  std::string base = Utf16ToUtf8(NormaliseModuleName(fileName));
+  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0) base.resize(base.size() - 4);
+  const std::string file = "lib" + base + ".so";
+
+  std::string folders;
+  if (const char* searchPath = std::getenv("VELMAR_DLL_PATH")) folders = std::string(searchPath) + ":";
+  folders += FolderOf(ExecutablePath());
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    if (end > start) {
+      const std::string candidate = folders.substr(start, end - start) + "/" + file;
+      if (access(candidate.c_str(), F_OK) == 0) return candidate;
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+std::string CanonicalPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+// The file of this library, reported as the path of the built-in modules it contains.
+std::string PlatformLibraryPath() {
+  Dl_info info{};
+  return dladdr(reinterpret_cast<void*>(&RegisterBuiltinModule), &info) != 0 && info.dli_fname != nullptr
+             ? CanonicalPath(info.dli_fname)
+             : std::string();
+}
+
+// With the loader lock held: a new handle for an opened library, after DllMain agreed.
+HMODULE AddModule(Loader& loader, std::shared_ptr<Module> module) {
+  HMODULE handle = InsertHandle(module);
+  if (handle == nullptr) return nullptr;
+  if (!module->NotifyLibrary(handle, DLL_PROCESS_ATTACH)) {
+    TakeObject<Module>(handle);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  loader.loaded[module->key] = handle;
+  return handle;
+}
+
+HMODULE LoadSharedLibrary(Loader& loader, std::u16string_view fileName) {
+  const std::string file = FindLibraryFile(fileName);
+  if (file.empty()) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  const std::string key = CanonicalPath(file);
+  if (auto found = loader.loaded.find(key); found != loader.loaded.end()) {
+    ++LookupObject<Module>(found->second)->references;
+    return found->second;
+  }
+  void* library = dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  std::shared_ptr<Module> module;
+  try {
+    module = std::make_shared<Module>(key, key, library, nullptr);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  HMODULE handle = module ? AddModule(loader, module) : nullptr;
+  if (handle == nullptr) dlclose(library);
+  return handle;
+}
+
+HMODULE LoadBuiltinModule(Loader& loader, const std::u16string& normalisedName, BuiltinExportLookup lookup) {
+  const std::string key = "builtin:" + Utf16ToUtf8(normalisedName);
+  if (auto found = loader.loaded.find(key); found != loader.loaded.end()) {
+    ++LookupObject<Module>(found->second)->references;
+    return found->second;
+  }
+  try {
+    return AddModule(loader, std::make_shared<Module>(key, PlatformLibraryPath(), nullptr, lookup));
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+std::u16string NormaliseModuleName(std::u16string_view name) {
+  std::u16string normalised = LowerCase(name);
+  const size_t lastSeparator = normalised.find_last_of(u"/\\");
+  const size_t dot = normalised.rfind(u'.');
+  if (dot == std::u16string::npos || (lastSeparator != std::u16string::npos && dot < lastSeparator)) {
+    normalised += u".dll";
+  }
+  return normalised;
+}
+
+HMODULE LoadLibraryW(LPCWSTR fileName) {
+  if (fileName == nullptr || *fileName == u'\0') {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto& loader = TheLoader();
+  std::lock_guard lock(loader.lock);
+  const std::u16string normalised = NormaliseModuleName(fileName);
+  if (BuiltinExportLookup lookup = FindBuiltinModule(normalised)) return LoadBuiltinModule(loader, normalised, lookup);
+  return LoadSharedLibrary(loader, fileName);
+}
+
+FARPROC GetProcAddressW(HMODULE module, LPCWSTR procName) {
+  // Values below 0x10000 would be export ordinals, which no library here has.
+  if (reinterpret_cast<uintptr_t>(procName) < 0x10000) {
+    SetLastError(procName == nullptr ? ERROR_INVALID_PARAMETER : ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  auto& loader = TheLoader();
+  std::lock_guard lock(loader.lock);  // keeps the library mapped during the look-up
+  auto object = LookupObject<Module>(module);
+  if (!object) return nullptr;
+  FARPROC routine = object->Lookup(Utf16ToUtf8(procName));
+  if (routine == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+  return routine;
+}
+
+BOOL FreeLibrary(HMODULE module) {
+  auto& loader = TheLoader();
+  std::lock_guard lock(loader.lock);
+  auto object = LookupObject<Module>(module);
+  if (!object) return FALSE;
+  if (--object->references > 0) return TRUE;
+  TakeObject<Module>(module);
+  loader.loaded.erase(object->key);
+  object->NotifyLibrary(module, DLL_PROCESS_DETACH);
+  if (object->library != nullptr) dlclose(object->library);
+  return TRUE;
+}
+
+BOOL DisableThreadLibraryCalls(HMODULE) { return TRUE; }  // threads never notify libraries here
+
+bool ModulePath(HMODULE module, std::string& path) {
+  auto object = LookupObject<Module>(module);
+  if (!object) return false;
+  path = object->path;
+  return true;
+}
