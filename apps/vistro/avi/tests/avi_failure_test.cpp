@@ -1,0 +1,116 @@
+// Recordings that cannot be completed must say so: a full disk, a file that
+// cannot seek, index memory running out.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "avi_state.h"
+#include "avi_test_support.h"
+#include "avi_writer.h"
+
+namespace {
+
+AviWriter* OpenWithStream(const char* path) {
+  AviWriter* writer = AviOpen(path);
+  if (writer != nullptr && AviAddVideoStream(writer, kAviCodecMjpeg, 320, 240, 25, 512000) != 0) {
+    AviClose(writer);
+    return nullptr;
+  }
+  return writer;
+}
+
+TEST(AviFailure, DiskFullFromTheStartIsReportedByEveryCall) {
+  AviWriter* writer = OpenWithStream("/dev/full");
+  ASSERT_NE(writer, nullptr);
+  EXPECT_EQ(AviWriteHeader(writer), -1);
+  const Bytes frame = PatternFrame(0, 5000);
+  for (int n = 0; n < 3; ++n) EXPECT_EQ(AviWriteFrame(writer, 0, true, frame.data(), 5000), -1);
+  EXPECT_EQ(AviFinish(writer), -1);
+  AviClose(writer);
+}
+
+// The file size limit stands in for a disk that fills up during a recording.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+TEST(AviFailure, DiskFullingUpMidRecordingLatchesAndIsReported) {
+  TempPath path("full.avi");
+  AviWriter* writer = OpenWithStream(path.c_str());
+  ASSERT_NE(writer, nullptr);
+  std::vector<int> results;
+  {
+    const FileSizeLimit limit(100000);
+    ASSERT_EQ(AviWriteHeader(writer), 0);
+    for (int n = 0; n < 30; ++n) {
+      const Bytes frame = PatternFrame(n, 9000);
+      results.push_back(AviWriteFrame(writer, 0, true, frame.data(), 9000));
+    }
+    EXPECT_EQ(AviFinish(writer), -1);
+  }
+  AviClose(writer);
+
+  ASSERT_EQ(results.front(), 0);
+  const auto firstFailure = std::find(results.begin(), results.end(), -1);
+  ASSERT_NE(firstFailure, results.end()) << "the limit was never reached";
+  EXPECT_TRUE(std::all_of(firstFailure, results.end(), [](int r) { return r == -1; }))
+      << "once the disk is full every later frame fails";
+  EXPECT_LE(std::filesystem::file_size(path.path()), 100000u);
+}
+
+TEST(AviFailure, FileThatCannotSeekFailsTheFinish) {
+  TempPath path("fifo.avi");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  // Opened for reading and writing, a FIFO neither blocks nor needs a reader
+  // while the recording fits in the pipe's buffer.
+  AviWriter* writer = OpenWithStream(path.c_str());
+  ASSERT_NE(writer, nullptr);
+  ASSERT_EQ(AviWriteHeader(writer), 0);
+  EXPECT_EQ(AviWriteFrame(writer, 0, true, "frame", 5), 0);
+  EXPECT_EQ(AviFinish(writer), -1) << "the sizes could not be patched";
+  AviClose(writer);
+}
+
+AviIndexEntry* NoMemory() { return nullptr; }
+
+TEST(AviFailure, OutOfIndexMemoryRefusesTheFrameAndKeepsTheFileConsistent) {
+  TempPath path("nomem.avi");
+  AviWriter* writer = OpenWithStream(path.c_str());
+  ASSERT_NE(writer, nullptr);
+  ASSERT_EQ(AviWriteHeader(writer), 0);
+  const std::vector<Bytes> frames = {PatternFrame(0, 700), PatternFrame(1, 800)};
+  writer->state.allocateCluster = NoMemory;
+  EXPECT_EQ(AviWriteFrame(writer, 0, true, frames[0].data(), 700), -1);
+  EXPECT_EQ(std::filesystem::file_size(path.path()), 5640u) << "nothing of the refused frame was written";
+  writer->state.allocateCluster = AviAllocateIndexCluster;
+  for (const Bytes& frame : frames) {
+    ASSERT_EQ(AviWriteFrame(writer, 0, true, frame.data(), static_cast<int32_t>(frame.size())), 0);
+  }
+  ASSERT_EQ(AviFinish(writer), 0);
+  AviClose(writer);
+
+  const Bytes file = ReadFileBytes(path.path());
+  EXPECT_EQ(Le32(file, 48), 2u) << "total frames counts the written frames only";
+  EXPECT_EQ(Le32(file, 140), 2u);
+  ReadBackInfo info;
+  EXPECT_EQ(ReadBackPackets(path.c_str(), info), frames);
+}
+
+}  // namespace
