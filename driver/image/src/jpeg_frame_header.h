@@ -1,0 +1,20 @@
+// Reading the frame header (SOF0) of a JPEG image to decide, before decoding,
+// whether the image is accepted and which planar layout it needs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct FrameHeader {
+  std::uint32_t width;
+  std::uint32_t height;
+  std::uint32_t mode;         // kSamplingMode420, 422 or 444
+  std::uint32_t mcuWidth;     // pixels covered by one minimum coded unit
+  std::uint32_t mcuHeight;
+};
+
+// Walks the markers from SOI to the first frame header. True for a baseline
+// (SOF0) frame of 8-bit precision, three components and an accepted sampling
+// combination; false for anything else, including truncated headers and images
+// that reach a scan or their end without a frame header.
+bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& header);
