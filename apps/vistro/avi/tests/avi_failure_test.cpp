@@ -88,6 +88,23 @@ TEST(AviFailure, FileThatCannotSeekFailsTheFinish) {
   AviClose(writer);
 }
 
+TEST(AviFailure, EachFrameIsInTheFileWhenItsWriteReturns) {
+  // A crash or power loss mid-recording keeps every frame already written.
+  TempPath path("handed-over.avi");
+  AviWriter* writer = OpenWithStream(path.c_str());
+  ASSERT_NE(writer, nullptr);
+  ASSERT_EQ(AviWriteHeader(writer), 0);
+  uintmax_t expected = 5640;
+  EXPECT_EQ(std::filesystem::file_size(path.path()), expected);
+  for (int n = 0; n < 5; ++n) {
+    const Bytes frame = PatternFrame(n, 30001 + static_cast<size_t>(n) * 5000);
+    ASSERT_EQ(AviWriteFrame(writer, 0, true, frame.data(), static_cast<int32_t>(frame.size())), 0);
+    expected += 8 + frame.size() + frame.size() % 2;
+    EXPECT_EQ(std::filesystem::file_size(path.path()), expected) << "frame " << n;
+  }
+  AviClose(writer);
+}
+
 AviIndexEntry* NoMemory() { return nullptr; }
 
 TEST(AviFailure, OutOfIndexMemoryRefusesTheFrameAndKeepsTheFileConsistent) {
