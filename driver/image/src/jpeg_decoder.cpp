@@ -162,6 +162,9 @@ JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
     d->context->opaque = d;
     d->context->get_buffer2 = GetFrameBuffer;
     d->context->thread_count = 1;
+    // Report damaged scans as errors instead of concealing them: a frame with
+    // lost or garbled data is not delivered as if it were whole.
+    d->context->err_recognition = AV_EF_EXPLODE;
     ready = avcodec_open2(d->context, codec, nullptr) == 0;
   }
   if (!ready) {
