@@ -1,0 +1,37 @@
+// Small helpers for the registry tests: every test works below its own key.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "windows.h"
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = u"Software\\PlatformTests\\" + Utf8ToUtf16(test->test_suite_name()) + u"\\" + Utf8ToUtf16(test->name());
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                              nullptr),
+              ERROR_SUCCESS);
+  }
+  void TearDown() override { RegCloseKey(key_); }
+
+  LONG SetString(HKEY key, LPCWSTR name, const std::u16string& text) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+  }
+  LONG SetDword(HKEY key, LPCWSTR name, DWORD value) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  }
+  DWORD GetDword(HKEY key, LPCWSTR name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    EXPECT_EQ(RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<LPBYTE>(&value), &size), ERROR_SUCCESS);
+    return value;
+  }
+
+  std::u16string path_;
+  HKEY key_ = nullptr;
+};
