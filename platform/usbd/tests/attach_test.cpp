@@ -91,12 +91,48 @@ TEST_F(DeviceAttach, DeviceInfoDescribesEveryAlternateSettingOfTheActiveConfigur
   EXPECT_EQ(funcs->FindInterface(nullptr, 0, 1), nullptr);
 }
 
-TEST_F(DeviceAttach, ARefusedDeviceIsNotNotifiedAtUnplug) {
+// A second registration of the same library, narrower than the client's own (vendor
+// and product), so it is offered first.
+class TwoRegistrations : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    ASSERT_NE(usbd, nullptr);
+    auto registerId = reinterpret_cast<LPREGISTER_CLIENT_DRIVER_ID>(GetProcAddressW(usbd, u"RegisterClientDriverID"));
+    auto registerSettings =
+        reinterpret_cast<LPREGISTER_CLIENT_SETTINGS>(GetProcAddressW(usbd, u"RegisterClientSettings"));
+    ASSERT_TRUE(registerId(kNarrowId));
+    ASSERT_TRUE(registerSettings(testclient::kLibraryName, kNarrowId, nullptr, &narrow));
+  }
+  void TearDown() override {
+    reinterpret_cast<LPUN_REGISTER_CLIENT_DRIVER_ID>(GetProcAddressW(usbd, u"UnRegisterClientDriverID"))(kNarrowId);
+    FreeLibrary(usbd);
+    HostTest::TearDown();
+  }
+
+  static constexpr char16_t kNarrowId[] = u"NARROW";
+  const USB_DRIVER_SETTINGS narrow{sizeof(USB_DRIVER_SETTINGS), kTestVendor, 0x0001, USB_NO_INFO, USB_NO_INFO,
+                                   USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
+  HMODULE usbd = LoadLibraryW(u"usbd.dll");
+};
+
+TEST_F(TwoRegistrations, TheFirstDriverToAcceptTakesTheDevice) {
+  Plug(kTestVendor);
+  const auto attachments = testclient::Attachments();
+  ASSERT_EQ(attachments.size(), 1u);
+  EXPECT_EQ(attachments[0].driverId, kNarrowId);
+  EXPECT_EQ(attachments[0].settings.dwProductId, 0x0001u);
+}
+
+TEST_F(TwoRegistrations, ARefusedOfferGoesToTheNextRegistrationAndLeavesTheDeviceUnowned) {
   testclient::SetAccept(false);
   DeviceId id = 0;
   Plug(kTestVendor, &id);
-  ASSERT_EQ(testclient::Attachments().size(), 1u);
-  EXPECT_FALSE(testclient::Attachments()[0].accepted);
+  const auto attachments = testclient::Attachments();
+  ASSERT_EQ(attachments.size(), 2u);
+  EXPECT_EQ(attachments[0].driverId, kNarrowId);
+  EXPECT_EQ(attachments[1].driverId, testclient::kDriverId);
+  EXPECT_TRUE(IsPlugged(id));
   EXPECT_TRUE(usbhost::UnplugDevice(id));
   EXPECT_TRUE(testclient::Notifications().empty());
 }

@@ -1,6 +1,7 @@
 #include "test_backend.h"
 
 #include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace usbtest {
@@ -93,7 +94,13 @@ bool TestBackend::IsochIn(uint8_t /*endpointAddress*/, std::span<const DWORD> re
                           std::span<DWORD> actualLengths) {
   if (disconnected_) return false;
   if (throwInIsoch_.exchange(false)) throw std::runtime_error("device fault inside the transfer");
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  if (blockIsoch_) {
+    isochBlocked_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return disconnected_.load(); });
+    return false;
+  }
   size_t offset = 0;
   for (size_t packet = 0; packet < requestedLengths.size(); ++packet) {
     const DWORD length = std::min(requestedLengths[packet], packetLengths_[packet % packetLengths_.size()]);
@@ -102,6 +109,19 @@ bool TestBackend::IsochIn(uint8_t /*endpointAddress*/, std::span<const DWORD> re
     offset += requestedLengths[packet];
   }
   return true;
+}
+
+void TestBackend::Disconnect() {
+  {
+    std::lock_guard lock(mutex_);
+    disconnected_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool TestBackend::WaitForBlockedIsoch() {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, std::chrono::seconds(5), [this] { return isochBlocked_; });
 }
 
 }  // namespace usbtest

@@ -29,6 +29,10 @@ class TestBackend : public usbhost::DeviceBackend {
   // Per-packet lengths the device delivers (packet i gets lengths[i % size], capped).
   void SetPacketLengths(std::vector<DWORD> lengths);
   void ThrowInNextIsoch() { throwInIsoch_ = true; }
+  // Isochronous transfers wait for the unplug, like a stream that never delivers.
+  void BlockIsochUntilUnplug() { blockIsoch_ = true; }
+  // Waits (at most 5 s) until a transfer is blocked inside IsochIn.
+  bool WaitForBlockedIsoch();
 
   // Answers the transfer held back by WhenReleased (or Never, to model a device that
   // ignores a cancel). False if none is held.
@@ -49,7 +53,7 @@ class TestBackend : public usbhost::DeviceBackend {
   bool SelectAlternateSetting(uint8_t interfaceNumber, uint8_t alternateSetting) override;
   bool IsochIn(uint8_t endpointAddress, std::span<const DWORD> requestedLengths, uint8_t* buffer,
                std::span<DWORD> actualLengths) override;
-  void Disconnect() override { disconnected_ = true; }
+  void Disconnect() override;
 
  private:
   struct Held {
@@ -64,10 +68,13 @@ class TestBackend : public usbhost::DeviceBackend {
   std::atomic<ControlAnswer> answer_{ControlAnswer::AtOnce};
   std::atomic<DWORD> controlError_{USB_NO_ERROR};
   std::atomic<bool> throwInIsoch_{false};
+  std::atomic<bool> blockIsoch_{false};
   std::atomic<int> cancels_{0};
   std::atomic<bool> disconnected_{false};
 
   mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool isochBlocked_ = false;
   std::vector<USB_DEVICE_REQUEST> requests_;
   std::vector<std::pair<uint8_t, uint8_t>> selected_;
   std::vector<DWORD> packetLengths_{512};

@@ -342,6 +342,26 @@ TEST_F(Isochronous, PipesAreCheckedAndFailOnceClosed) {
   EXPECT_FALSE(funcs->ResetPipe(pipe));
 }
 
+TEST_F(Isochronous, UnplugEndsATransferBlockedInTheDevice) {
+  USB_PIPE pipe = OpenStreamingPipe();
+  ASSERT_NE(pipe, nullptr);
+  backend->BlockIsochUntilUnplug();
+  std::atomic<USB_TRANSFER> result{reinterpret_cast<USB_TRANSFER>(1)};
+  std::atomic<DWORD> error{0};
+  std::thread capture([&] {
+    const DWORD requested[4] = {512, 512, 512, 512};
+    std::vector<uint8_t> buffer(2048);
+    result = funcs->IssueIsochTransfer(pipe, nullptr, nullptr, 0xE80, 0, 4, requested, buffer.data(), 0);
+    error = GetLastError();
+  });
+  ASSERT_TRUE(backend->WaitForBlockedIsoch());
+  EXPECT_TRUE(usbhost::UnplugDevice(id));
+  capture.join();
+  EXPECT_EQ(result.load(), nullptr);
+  EXPECT_EQ(error.load(), static_cast<DWORD>(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_EQ(testclient::Notifications().size(), 1u);
+}
+
 TEST_F(Isochronous, AfterUnplugThePipeFailsButFetchedRecordsStayReadable) {
   USB_PIPE pipe = OpenStreamingPipe();
   ASSERT_NE(pipe, nullptr);
