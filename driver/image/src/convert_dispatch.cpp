@@ -1,12 +1,30 @@
 #include "convert_dispatch.h"
 
+#include "convert_paths.h"
 #include "convert_scalar.h"
 
-ConvertPath BestConvertPath() { return ConvertPath::Scalar; }
+bool ConvertPathSupported(ConvertPath path) {
+  switch (path) {
+    case ConvertPath::Scalar: return true;
+#if defined(__x86_64__)
+    case ConvertPath::Sse2: return true;  // part of x86-64
+    case ConvertPath::Avx2: return __builtin_cpu_supports("avx2");
+#endif
+    default: return false;
+  }
+}
 
-bool ConvertPathSupported(ConvertPath path) { return path == ConvertPath::Scalar; }
+ConvertPath BestConvertPath() {
+  for (ConvertPath path : {ConvertPath::Avx2, ConvertPath::Sse2})
+    if (ConvertPathSupported(path)) return path;
+  return ConvertPath::Scalar;
+}
 
-ConvertRoutine SelectConvertRoutine(std::uint32_t bitsPerPixel, ConvertPath) {
+ConvertRoutine SelectConvertRoutine(std::uint32_t bitsPerPixel, ConvertPath path) {
+#if defined(__x86_64__)
+  if (path == ConvertPath::Avx2) return Avx2Routine(bitsPerPixel);
+  if (path == ConvertPath::Sse2) return Sse2Routine(bitsPerPixel);
+#endif
   switch (bitsPerPixel) {
     case 16: return ConvertRgb565Scalar;
     case 24: return ConvertRgb24Scalar;

@@ -1,0 +1,81 @@
+// 256-bit lane operations for the vector kernels (AVX2). Unpacks work inside
+// each 128-bit half, so loads permute the blocks to come out in pixel order.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "convert_vector.h"
+
+namespace vector_kernels {
+
+struct Avx2 {
+  using Reg = __m256i;
+  static constexpr std::uint32_t kBlocks = 16;
+
+  static Reg Splat(std::int16_t v) { return _mm256_set1_epi16(v); }
+  static Reg Add(Reg a, Reg b) { return _mm256_add_epi16(a, b); }
+  static Reg Sub(Reg a, Reg b) { return _mm256_sub_epi16(a, b); }
+  static Reg AddSat(Reg a, Reg b) { return _mm256_adds_epi16(a, b); }
+  static Reg SubSatU(Reg a, Reg b) { return _mm256_subs_epu16(a, b); }
+  static Reg MulHiU(Reg a, Reg b) { return _mm256_mulhi_epu16(a, b); }
+  static Reg Min(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
+  static Reg Max(Reg a, Reg b) { return _mm256_max_epi16(a, b); }
+  static Reg And(Reg a, Reg b) { return _mm256_and_si256(a, b); }
+  static Reg Or(Reg a, Reg b) { return _mm256_or_si256(a, b); }
+  template <int n>
+  static Reg Shl(Reg a) { return _mm256_slli_epi16(a, n); }
+  template <int n>
+  static Reg ShrU(Reg a) { return _mm256_srli_epi16(a, n); }
+  static Reg UnpackLo16(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
+  static Reg UnpackHi16(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
+  static Reg UnpackLo32(Reg a, Reg b) { return _mm256_unpacklo_epi32(a, b); }
+  static Reg UnpackHi32(Reg a, Reg b) { return _mm256_unpackhi_epi32(a, b); }
+
+  // Blocks 0-15 in 32-bit units (two blocks each). One level of in-half
+  // unpacking needs halves [0-3, 8-11 | 4-7, 12-15]; two levels need
+  // [0-1, 4-5, 8-9, 12-13 | 2-3, 6-7, 10-11, 14-15].
+  template <PairOrder order>
+  static Reg Arrange(Reg v) {
+    if constexpr (order == PairOrder::ForWords) {
+      return _mm256_permute4x64_epi64(v, 0xD8);
+    } else {
+      return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+    }
+  }
+
+  template <PairOrder order>
+  static void LoadLuma(const std::uint8_t* at, Reg& even, Reg& odd) {
+    const Reg bytes = Arrange<order>(_mm256_loadu_si256(reinterpret_cast<const Reg*>(at)));
+    even = _mm256_and_si256(bytes, _mm256_set1_epi16(0x00FF));
+    odd = _mm256_srli_epi16(bytes, 8);
+  }
+  template <PairOrder order>
+  static Reg LoadChroma(const std::uint8_t* at) {
+    return Arrange<order>(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))));
+  }
+
+  static void StoreWords(std::uint8_t* at, Reg even, Reg odd) {
+    _mm256_storeu_si256(reinterpret_cast<Reg*>(at), _mm256_unpacklo_epi16(even, odd));
+    _mm256_storeu_si256(reinterpret_cast<Reg*>(at + 32), _mm256_unpackhi_epi16(even, odd));
+  }
+  static void StoreDwords(std::uint8_t* at, Reg dwords) { _mm256_storeu_si256(reinterpret_cast<Reg*>(at), dwords); }
+
+  // Eight pixels as 24 bytes. Unless exact, 32 bytes are written; the 8 extra
+  // bytes belong to the next pixels and are overwritten by their store.
+  static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
+    const Reg squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                         0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const Reg packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(dwords, squeeze),
+                                                   _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    if (!exact) {
+      _mm256_storeu_si256(reinterpret_cast<Reg*>(at), packed);
+      return;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16), _mm256_extracti128_si256(packed, 1));
+  }
+};
+
+}  // namespace vector_kernels
