@@ -1,17 +1,18 @@
-// Frame delivery and the control interface. Capture is not built yet: no frame is
-// ever delivered and no control code is known.
+// Frame delivery and the control interface: the read call and the device-control call
+// of the device manager.
 
+#include "entry_guard.h"
+#include "frame_delivery.h"
+#include "io_control.h"
 #include "velmar.h"
-#include "vlm_device.h"
 
-extern "C" DWORD VLM_Read(DWORD_PTR, LPVOID, DWORD) { return 0; }
+extern "C" DWORD VLM_Read(DWORD_PTR open, LPVOID buffer, DWORD count) {
+  return GuardEntry<DWORD>(0, [&] { return ReadFrame(DeviceFromHandle(open), buffer, count); });
+}
 
-extern "C" BOOL VLM_IOControl(DWORD_PTR open, DWORD, PBYTE, DWORD, PBYTE, DWORD, PDWORD) {
-  VlmDevice* device = DeviceFromHandle(open);
-  if (device == nullptr || !device->open || device->removed) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return FALSE;
+extern "C" BOOL VLM_IOControl(DWORD_PTR open, DWORD code, PBYTE inBuffer, DWORD inSize, PBYTE outBuffer,
+                              DWORD outSize, PDWORD bytesReturned) {
+  return GuardEntry(FALSE, [&] {
+    return DispatchControl(open, code, inBuffer, inSize, outBuffer, outSize, bytesReturned);
+  });
 }

@@ -7,6 +7,7 @@
 #include "port_names.h"
 #include "sensor_detect.h"
 #include "start_camera.h"
+#include "streaming.h"
 #include "usb_attach.h"
 #include "velmar.h"
 #include "vlm_ioctl.h"
@@ -113,7 +114,10 @@ BOOL Close(DWORD_PTR handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  StopStreaming(device);
   device->open = FALSE;
+  // After an unplug the capture thread ends by itself; it is waited for here.
+  ReleaseCaptureThread(device);
   const BOOL signalled = SetEvent(device->openCloseEvent);
   if (device->openHandleHeld.exchange(false)) ReleaseDeviceReference(device);
   return signalled;

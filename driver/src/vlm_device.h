@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "usbdi.h"
@@ -80,6 +81,10 @@ struct VlmDevice {
   // One vendor request in flight per device: held across issue and wait, since all
   // requests share the one control event.
   CRITICAL_SECTION vendorRequestLock{};
+
+  // Frame delivery against a change of output format: both use the work buffer, the
+  // decoder, the 4:2:0 buffer and the converter.
+  std::mutex deliveryLock;
 
   // Holders: the attachment (until the detach is done) and the open handle (until
   // VLM_Close is done). The last one to let go frees the record.
