@@ -9,12 +9,15 @@
 #include "winbase.h"
 
 // One thread runs every timer. Period n of a periodic timer is due at start + n*delay,
-// so late routines never shift the schedule; periods missed entirely (a routine that
-// ran longer than a period) are skipped rather than fired in a burst.
+// so late routines never shift the schedule: a late period fires at once and the
+// timer catches up. Only a timer more than a second behind (a stopped process) drops
+// the periods it missed, in whole periods, so that it does not fire in a long burst.
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr auto kLongestCatchUp = std::chrono::seconds(1);
 
 struct Timer {
   UINT delay;
@@ -93,10 +96,11 @@ class TimerService {
   }
 
   static void Advance(Timer& timer) {
-    const auto now = Clock::now();
     ++timer.period;
-    const auto delay = std::chrono::milliseconds(timer.delay);
-    while (timer.Due() + delay <= now) ++timer.period;
+    const auto behind = Clock::now() - timer.Due();
+    if (behind > kLongestCatchUp) {
+      timer.period += static_cast<uint64_t>(behind / std::chrono::milliseconds(timer.delay));
+    }
   }
 
   static void Fire(UINT id, const Timer& timer) {
