@@ -11,6 +11,14 @@
 // open afterwards stay safe: their calls fail with ERROR_INVALID_HANDLE (ReadFile,
 // DeviceIoControl) and CloseHandle still reaches PPP_Close once; the library stays
 // loaded until the last of them is closed.
+//
+// PPP_Init and PPP_Deinit are required (ActivateDevice fails with ERROR_PROC_NOT_FOUND
+// without them); a file call whose entry point is missing fails with
+// ERROR_NOT_SUPPORTED. All nine numbers of a prefix in use: ERROR_NO_MORE_ITEMS.
+// DeactivateDevice waits for the entry points running on the device to return before
+// it calls PPP_Deinit, so it must not be called from inside one of them. There is no
+// power management and no file seek here, so PPP_PowerUp, PPP_PowerDown and PPP_Seek
+// are never called.
 #pragma once
 
 #include "wintypes.h"

@@ -1,6 +1,11 @@
 // The registry: an in-memory, thread-safe tree under HKEY_LOCAL_MACHINE. Key and value
 // names compare case-insensitively; a leading '\' on a sub-key path is accepted.
-// Calls return Win32 error codes (ERROR_SUCCESS on success) like the real API.
+// Calls return Win32 error codes (ERROR_SUCCESS on success) like the real API:
+// ERROR_FILE_NOT_FOUND for a missing key or value, ERROR_INVALID_HANDLE for a bad key,
+// ERROR_KEY_DELETED for a key deleted while open, ERROR_BAD_PATHNAME for a path with an
+// empty segment, ERROR_MORE_DATA when a buffer is too small. On ERROR_MORE_DATA the
+// size argument receives the size needed (bytes for data; characters including the
+// terminator for the names of RegEnumKeyExW and RegEnumValueW).
 #pragma once
 
 #include "wintypes.h"
