@@ -24,11 +24,12 @@ bool IsPlugged(DeviceId id) {
 using ClientInstall = HostTest;
 
 TEST_F(ClientInstall, RunsUSBInstallDriverOncePerProcessWithTheLibraryName) {
-  EXPECT_EQ(testclient::InstallCount(), 1);
+  const int installs = testclient::InstallCount();
+  EXPECT_GE(installs, 1);
   EXPECT_EQ(testclient::InstalledLibraryName(), testclient::kLibraryName);
   std::string error;
   EXPECT_TRUE(usbhost::InstallClientDriver(u"USBD_TEST_CLIENT.DLL", error)) << error;
-  EXPECT_EQ(testclient::InstallCount(), 1);
+  EXPECT_EQ(testclient::InstallCount(), installs);
 }
 
 TEST_F(ClientInstall, ALibraryThatCannotServeIsReported) {
@@ -249,19 +250,21 @@ TEST_F(DeviceUnplug, PlugAndUnplugFromManyThreadsNotifiesEveryDeviceOnce) {
 using HostShutdown = HostTest;
 
 TEST_F(HostShutdown, UnplugsEveryDeviceThenUninstallsTheDrivers) {
+  const int installs = testclient::InstallCount();
+  const int uninstalls = testclient::UninstallCount();
   DeviceId id = 0;
   Plug(kTestVendor, &id);
   usbhost::ShutdownHost();
   EXPECT_FALSE(IsPlugged(id));
   EXPECT_EQ(testclient::Notifications().size(), 1u);
-  EXPECT_EQ(testclient::UninstallCount(), 1);
+  EXPECT_EQ(testclient::UninstallCount(), uninstalls + 1);
 
   Plug(kTestVendor);
   EXPECT_EQ(testclient::Attachments().size(), 1u) << "the driver's registration is gone";
 
   std::string error;
   ASSERT_TRUE(usbhost::InstallClientDriver(testclient::kLibraryName, error)) << error;
-  EXPECT_EQ(testclient::InstallCount(), 2);
+  EXPECT_EQ(testclient::InstallCount(), installs + 1);
   Plug(kTestVendor);
   EXPECT_EQ(testclient::Attachments().size(), 2u);
 }
