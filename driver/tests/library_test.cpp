@@ -1,0 +1,26 @@
+// The shared library as the loader sees it: the entry points by name, and nothing else.
+
+#include <gtest/gtest.h>
+
+#include "cestring.h"
+#include "loader.h"
+#include "windows.h"
+
+namespace {
+
+TEST(DriverLibraryTest, ExportsEveryEntryPoint) {
+  const std::string folder = ExecutablePath().substr(0, ExecutablePath().rfind('/'));
+  HMODULE library = LoadLibraryW(Utf8ToUtf16(folder + "/libvelmar.so").c_str());
+  ASSERT_NE(library, nullptr) << GetLastError();
+  for (const char16_t* name :
+       {u"USBInstallDriver", u"USBUnInstallDriver", u"USBDeviceAttach", u"VLM_Init", u"VLM_Deinit", u"VLM_Open",
+        u"VLM_Close", u"VLM_Read", u"VLM_Write", u"VLM_Seek", u"VLM_PowerUp", u"VLM_PowerDown", u"VLM_IOControl",
+        u"DllMain"}) {
+    EXPECT_NE(GetProcAddressW(library, name), nullptr) << Utf16ToUtf8(name);
+  }
+  // The driver's inner routines stay inside.
+  EXPECT_EQ(GetProcAddressW(library, u"_Z11VendorWriteP9VlmDevicejtjPvt"), nullptr);
+  EXPECT_TRUE(FreeLibrary(library));
+}
+
+}  // namespace
