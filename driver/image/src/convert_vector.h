@@ -52,7 +52,7 @@ Rgb565Constants<V> WithOffset(typename V::Reg blue, typename V::Reg red, typenam
 }
 
 template <class V>
-typename V::Reg Rgb565Pixels(typename V::Reg y, const Rgb565Constants<V>& chroma) {
+[[gnu::always_inline]] inline typename V::Reg Rgb565Pixels(typename V::Reg y, const Rgb565Constants<V>& chroma) {
   using Reg = typename V::Reg;
   const Reg x = V::Min(y, Splat<V>(239));
   const Reg xGreen = V::Max(x, Splat<V>(16));  // below 16 luma adds nothing to red and green
@@ -119,16 +119,22 @@ typename V::Reg Channel(typename V::Reg y, const ChannelBases<V>& bases) {
   return V::SubSatU(V::AddSat(V::Add(y, bases.clamp), scaled), Splat<V>(kCeiling8));
 }
 
+// Output forms of the 24- and 32-bit kernels. `exact` marks the row's last
+// register, which must not write past the row's pixels.
 struct Bytes3Store {
   static constexpr std::uint32_t kBytes = 3;
+  template <class V>
+  static void Put(std::uint8_t* at, typename V::Reg dwords, bool exact) { V::StoreDwordsAs3Bytes(at, dwords, exact); }
 };
 struct Bytes4Store {
   static constexpr std::uint32_t kBytes = 4;
+  template <class V>
+  static void Put(std::uint8_t* at, typename V::Reg dwords, bool) { V::StoreDwords(at, dwords); }
 };
 
 // Converts one row's vector of blocks: 2 * kBlocks pixels.
 template <class V, class Store>
-void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out, const ChannelBases<V> (&bases)[3], bool lastInRow) {
+[[gnu::always_inline]] inline void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out, const ChannelBases<V> (&bases)[3], bool lastInRow) {
   using Reg = typename V::Reg;
   Reg even, odd;
   V::template LoadLuma<PairOrder::ForDwords>(luma, even, odd);
@@ -138,17 +144,11 @@ void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out, const ChannelBas
   const Reg highEven = Channel<V>(even, bases[2]), highOdd = Channel<V>(odd, bases[2]);
   const Reg evenFirst = V::UnpackLo16(lowEven, highEven), evenSecond = V::UnpackHi16(lowEven, highEven);
   const Reg oddFirst = V::UnpackLo16(lowOdd, highOdd), oddSecond = V::UnpackHi16(lowOdd, highOdd);
-  const Reg dwords[4] = {V::UnpackLo32(evenFirst, oddFirst), V::UnpackHi32(evenFirst, oddFirst),
-                         V::UnpackLo32(evenSecond, oddSecond), V::UnpackHi32(evenSecond, oddSecond)};
-  constexpr std::uint32_t kPixels = V::kBlocks / 2;
-  for (std::uint32_t part = 0; part < 4; ++part) {
-    std::uint8_t* at = out + part * kPixels * Store::kBytes;
-    if constexpr (Store::kBytes == 4) {
-      V::StoreDwords(at, dwords[part]);
-    } else {
-      V::StoreDwordsAs3Bytes(at, dwords[part], lastInRow && part == 3);
-    }
-  }
+  constexpr std::size_t kStep = V::kBlocks / 2 * Store::kBytes;  // bytes of one register of pixels
+  Store::template Put<V>(out, V::UnpackLo32(evenFirst, oddFirst), false);
+  Store::template Put<V>(out + kStep, V::UnpackHi32(evenFirst, oddFirst), false);
+  Store::template Put<V>(out + 2 * kStep, V::UnpackLo32(evenSecond, oddSecond), false);
+  Store::template Put<V>(out + 3 * kStep, V::UnpackHi32(evenSecond, oddSecond), lastInRow);
 }
 
 template <class V, class Store>
