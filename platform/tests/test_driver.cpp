@@ -81,9 +81,12 @@ BOOL TST_Deinit(DWORD_PTR device) {
 DWORD_PTR TST_Open(DWORD_PTR device, DWORD access, DWORD shareMode) {
   RunningCall running;
   ++log.opens;
-  log.openDevice = device;
-  log.openAccess = access;
-  log.openShare = shareMode;
+  {
+    std::lock_guard arguments(log.argumentsLock);
+    log.openDevice = device;
+    log.openAccess = access;
+    log.openShare = shareMode;
+  }
   if (log.failOpen) {
     SetLastError(ERROR_ACCESS_DENIED);
     return 0;
@@ -96,7 +99,10 @@ DWORD_PTR TST_Open(DWORD_PTR device, DWORD access, DWORD shareMode) {
 BOOL TST_Close(DWORD_PTR open) {
   RunningCall running;
   ++log.closes;
-  log.closedContext = open;
+  {
+    std::lock_guard arguments(log.argumentsLock);
+    log.closedContext = open;
+  }
   delete reinterpret_cast<Open*>(open);
   return TRUE;
 }
@@ -104,9 +110,12 @@ BOOL TST_Close(DWORD_PTR open) {
 DWORD TST_Read(DWORD_PTR open, LPVOID buffer, DWORD count) {
   RunningCall running;
   ++log.reads;
-  log.readContext = open;
-  log.readBuffer = buffer;
-  log.readCount = count;
+  {
+    std::lock_guard arguments(log.argumentsLock);
+    log.readContext = open;
+    log.readBuffer = buffer;
+    log.readCount = count;
+  }
   if (HANDLE gate = log.readGate) WaitForSingleObject(gate, INFINITE);
   if (buffer == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -128,12 +137,15 @@ BOOL TST_IOControl(DWORD_PTR open, DWORD code, PBYTE inBuffer, DWORD inSize, PBY
   RunningCall running;
   ++log.ioControls;
   (void)reinterpret_cast<Open*>(open)->device->clientInfo;
-  log.ioCode = code;
-  log.ioIn = inBuffer;
-  log.ioInSize = inSize;
-  log.ioOut = outBuffer;
-  log.ioOutSize = outSize;
-  log.ioReturned = bytesReturned;
+  {
+    std::lock_guard arguments(log.argumentsLock);
+    log.ioCode = code;
+    log.ioIn = inBuffer;
+    log.ioInSize = inSize;
+    log.ioOut = outBuffer;
+    log.ioOutSize = outSize;
+    log.ioReturned = bytesReturned;
+  }
   if (code == kTestRefusedCode) {
     SetLastError(ERROR_NOT_SUPPORTED);
     return FALSE;

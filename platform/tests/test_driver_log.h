@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "windows.h"
 
@@ -18,7 +19,9 @@ struct TestDriverLog {
   WCHAR activeKey[64] = {};
   WCHAR name[16] = {};
 
-  // Arguments of the latest call of each kind.
+  // Arguments of the latest call of each kind, written under this lock (entry points
+  // may run on several threads at once).
+  std::mutex argumentsLock;
   DWORD_PTR openDevice = 0;
   DWORD openAccess = 0, openShare = 0;
   DWORD_PTR readContext = 0;
