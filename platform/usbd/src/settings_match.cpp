@@ -40,9 +40,10 @@ SettingsMatch MatchSettings(const USB_DRIVER_SETTINGS& settings, const DeviceMod
 }
 
 int SettingsSpecificity(const USB_DRIVER_SETTINGS& settings) {
-  const std::array<DWORD, 9> fields{settings.dwVendorId,         settings.dwProductId,        settings.dwReleaseNumber,
-                                    settings.dwDeviceClass,      settings.dwDeviceSubClass,   settings.dwDeviceProtocol,
-                                    settings.dwInterfaceClass,   settings.dwInterfaceSubClass, settings.dwInterfaceProtocol};
+  const std::array<DWORD, 9> fields{
+      settings.dwVendorId,       settings.dwProductId,         settings.dwReleaseNumber,
+      settings.dwDeviceClass,    settings.dwDeviceSubClass,    settings.dwDeviceProtocol,
+      settings.dwInterfaceClass, settings.dwInterfaceSubClass, settings.dwInterfaceProtocol};
   int given = 0;
   for (DWORD field : fields) given += field != USB_NO_INFO ? 1 : 0;
   return given;

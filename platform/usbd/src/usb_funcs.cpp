@@ -132,7 +132,9 @@ bool IsIsochIn(const USB_ENDPOINT_DESCRIPTOR& endpoint) {
 USB_TRANSFER IssueIsochTransfer(USB_PIPE handle, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context,
                                 DWORD /*flags*/, DWORD /*startingFrame*/, DWORD frames, LPCDWORD lengths,
                                 LPVOID buffer, ULONG /*physicalAddress*/) {
-  if (!lengths || !buffer || frames == 0 || frames > kMaxIsochFrames) return Fail<USB_TRANSFER>(ERROR_INVALID_PARAMETER);
+  if (!lengths || !buffer || frames == 0 || frames > kMaxIsochFrames) {
+    return Fail<USB_TRANSFER>(ERROR_INVALID_PARAMETER);
+  }
   auto pipe = FindPipe(handle);
   if (!pipe) return nullptr;
   if (!IsIsochIn(pipe->endpoint)) return Fail<USB_TRANSFER>(ERROR_INVALID_PARAMETER);

@@ -225,7 +225,8 @@ TEST_F(DeviceUnplug, PlugAndUnplugFromManyThreadsNotifiesEveryDeviceOnce) {
           if (attachment.device != device) continue;
           ++accepted;
           const USB_DEVICE_REQUEST setup{0x40, 0xA0, 1, 2, 0};
-          USB_TRANSFER transfer = attachment.funcs->IssueVendorTransfer(device, nullptr, nullptr, 0, &setup, nullptr, 0);
+          USB_TRANSFER transfer =
+              attachment.funcs->IssueVendorTransfer(device, nullptr, nullptr, 0, &setup, nullptr, 0);
           if (transfer) attachment.funcs->CloseTransfer(transfer);
         }
         usbhost::UnplugDevice(id);

@@ -44,7 +44,8 @@ class PlugFromConfig : public ::testing::Test {
         error = "no such camera";
         return std::shared_ptr<usbhost::DeviceBackend>();
       }
-      auto backend = std::make_shared<TestBackend>(CameraLikeModel(static_cast<WORD>(std::stoul(std::string(options), nullptr, 16))));
+      const auto vendor = static_cast<WORD>(std::stoul(std::string(options), nullptr, 16));
+      auto backend = std::make_shared<TestBackend>(CameraLikeModel(vendor));
       made.push_back(backend);
       return std::shared_ptr<usbhost::DeviceBackend>(backend);
     });
