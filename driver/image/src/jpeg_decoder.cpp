@@ -1,6 +1,7 @@
 #include "jpeg_decoder.h"
 
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <new>
 
@@ -145,7 +146,11 @@ void QuietLibrary() {
 }  // namespace
 
 JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
-  QuietLibrary();
+  try {
+    QuietLibrary();
+  } catch (...) {  // std::call_once may report a system error; nothing escapes
+    return nullptr;
+  }
   JpegDecoder* d = new (std::nothrow) JpegDecoder;
   if (!d) return nullptr;
   PlanarLayout first;
@@ -176,6 +181,8 @@ JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
 
 std::int32_t DecodeImage(JpegDecoder* decoder, const JpegInput* input, DecodedImage* result) {
   if (!decoder || !input || !result || !input->data || input->length == 0) return -1;
+  // The library takes packet sizes as int.
+  if (input->length > std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE) return -1;
   JpegDecoder& d = *decoder;
 
   FrameHeader header;
