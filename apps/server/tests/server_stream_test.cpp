@@ -1,6 +1,7 @@
 // Streams from the emulated camera through the server: whole JPEG images of the asked
 // size at about the asked rate, and clients that leave, stall or read slowly.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <turbojpeg.h>
 
 #include <thread>

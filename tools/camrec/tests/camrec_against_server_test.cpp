@@ -95,7 +95,9 @@ class RecorderAgainstServer : public ::testing::Test {
   }
 
   std::unique_ptr<ChildProcess> Recorder(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), {"--port", std::to_string(port_), "--quiet"});
+    // The server prints its start lines just before it listens: let the recorder retry.
+    arguments.insert(arguments.begin(),
+                     {"--port", std::to_string(port_), "--quiet", "--connect-timeout", "10"});
     return std::make_unique<ChildProcess>(VELMAR_CAMREC_PATH, arguments);
   }
 
