@@ -116,6 +116,7 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK_CAPTURE(Ours, Rgb565_Best, 16, BestConvertPath())->Apply(Sizes);
+BENCHMARK_CAPTURE(Ours, Rgb565_Avx512, 16, ConvertPath::Avx512)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb565_Avx2, 16, ConvertPath::Avx2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb565_Sse2, 16, ConvertPath::Sse2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb565_Scalar, 16, ConvertPath::Scalar)->Apply(Sizes);
@@ -124,6 +125,7 @@ BENCHMARK_CAPTURE(Swscale, RGB565LE, AV_PIX_FMT_RGB565LE, 2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Memcpy, Bytes2PerPixel, 2)->Apply(Sizes);
 
 BENCHMARK_CAPTURE(Ours, Rgb24_Best, 24, BestConvertPath())->Apply(Sizes);
+BENCHMARK_CAPTURE(Ours, Rgb24_Avx512, 24, ConvertPath::Avx512)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb24_Avx2, 24, ConvertPath::Avx2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb24_Sse2, 24, ConvertPath::Sse2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb24_Scalar, 24, ConvertPath::Scalar)->Apply(Sizes);
@@ -132,6 +134,7 @@ BENCHMARK_CAPTURE(Swscale, BGR24, AV_PIX_FMT_BGR24, 3)->Apply(Sizes);
 BENCHMARK_CAPTURE(Memcpy, Bytes3PerPixel, 3)->Apply(Sizes);
 
 BENCHMARK_CAPTURE(Ours, Rgb32_Best, 32, BestConvertPath())->Apply(Sizes);
+BENCHMARK_CAPTURE(Ours, Rgb32_Avx512, 32, ConvertPath::Avx512)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb32_Avx2, 32, ConvertPath::Avx2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb32_Sse2, 32, ConvertPath::Sse2)->Apply(Sizes);
 BENCHMARK_CAPTURE(Ours, Rgb32_Scalar, 32, ConvertPath::Scalar)->Apply(Sizes);

@@ -9,19 +9,21 @@ bool ConvertPathSupported(ConvertPath path) {
 #if defined(__x86_64__)
     case ConvertPath::Sse2: return true;  // part of x86-64
     case ConvertPath::Avx2: return __builtin_cpu_supports("avx2");
+    case ConvertPath::Avx512: return __builtin_cpu_supports("avx512bw");
 #endif
     default: return false;
   }
 }
 
 ConvertPath BestConvertPath() {
-  for (ConvertPath path : {ConvertPath::Avx2, ConvertPath::Sse2})
+  for (ConvertPath path : {ConvertPath::Avx512, ConvertPath::Avx2, ConvertPath::Sse2})
     if (ConvertPathSupported(path)) return path;
   return ConvertPath::Scalar;
 }
 
 ConvertRoutine SelectConvertRoutine(std::uint32_t bitsPerPixel, ConvertPath path) {
 #if defined(__x86_64__)
+  if (path == ConvertPath::Avx512) return Avx512Routine(bitsPerPixel);
   if (path == ConvertPath::Avx2) return Avx2Routine(bitsPerPixel);
   if (path == ConvertPath::Sse2) return Sse2Routine(bitsPerPixel);
 #endif

@@ -6,7 +6,7 @@
 
 #include "colour_converter_impl.h"
 
-enum class ConvertPath { Scalar, Sse2, Avx2 };
+enum class ConvertPath { Scalar, Sse2, Avx2, Avx512 };
 
 // The fastest path this processor runs.
 ConvertPath BestConvertPath();

@@ -7,3 +7,4 @@
 
 ConvertRoutine Sse2Routine(std::uint32_t bitsPerPixel);
 ConvertRoutine Avx2Routine(std::uint32_t bitsPerPixel);
+ConvertRoutine Avx512Routine(std::uint32_t bitsPerPixel);

@@ -1,0 +1,75 @@
+// 512-bit lane operations for the vector kernels (AVX-512 BW). As with AVX2,
+// unpacks work inside each 128-bit quarter, so loads permute the blocks to
+// come out in pixel order.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "convert_vector.h"
+
+namespace vector_kernels {
+
+struct Avx512 {
+  using Reg = __m512i;
+  static constexpr std::uint32_t kBlocks = 32;
+
+  static Reg Splat(std::int16_t v) { return _mm512_set1_epi16(v); }
+  static Reg Add(Reg a, Reg b) { return _mm512_add_epi16(a, b); }
+  static Reg Sub(Reg a, Reg b) { return _mm512_sub_epi16(a, b); }
+  static Reg AddSat(Reg a, Reg b) { return _mm512_adds_epi16(a, b); }
+  static Reg SubSatU(Reg a, Reg b) { return _mm512_subs_epu16(a, b); }
+  static Reg MulHiU(Reg a, Reg b) { return _mm512_mulhi_epu16(a, b); }
+  static Reg Min(Reg a, Reg b) { return _mm512_min_epi16(a, b); }
+  static Reg Max(Reg a, Reg b) { return _mm512_max_epi16(a, b); }
+  static Reg And(Reg a, Reg b) { return _mm512_and_si512(a, b); }
+  static Reg Or(Reg a, Reg b) { return _mm512_or_si512(a, b); }
+  template <int n>
+  static Reg Shl(Reg a) { return _mm512_slli_epi16(a, n); }
+  template <int n>
+  static Reg ShrU(Reg a) { return _mm512_srli_epi16(a, n); }
+  static Reg UnpackLo16(Reg a, Reg b) { return _mm512_unpacklo_epi16(a, b); }
+  static Reg UnpackHi16(Reg a, Reg b) { return _mm512_unpackhi_epi16(a, b); }
+  static Reg UnpackLo32(Reg a, Reg b) { return _mm512_unpacklo_epi32(a, b); }
+  static Reg UnpackHi32(Reg a, Reg b) { return _mm512_unpackhi_epi32(a, b); }
+
+  // Quarter q gets, in 64-bit units (four blocks), units q and q + 4 for one
+  // level of unpacking; in 32-bit units (two blocks), units q, q + 4, q + 8
+  // and q + 12 for two levels.
+  template <PairOrder order>
+  static Reg Arrange(Reg v) {
+    if constexpr (order == PairOrder::ForWords) {
+      return _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15), v);
+    } else {
+      return _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15), v);
+    }
+  }
+
+  template <PairOrder order>
+  static void LoadLuma(const std::uint8_t* at, Reg& even, Reg& odd) {
+    const Reg bytes = Arrange<order>(_mm512_loadu_si512(at));
+    even = _mm512_and_si512(bytes, _mm512_set1_epi16(0x00FF));
+    odd = _mm512_srli_epi16(bytes, 8);
+  }
+  template <PairOrder order>
+  static Reg LoadChroma(const std::uint8_t* at) {
+    return Arrange<order>(_mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))));
+  }
+
+  static void StoreWords(std::uint8_t* at, Reg even, Reg odd) {
+    _mm512_storeu_si512(at, _mm512_unpacklo_epi16(even, odd));
+    _mm512_storeu_si512(at + 64, _mm512_unpackhi_epi16(even, odd));
+  }
+  static void StoreDwords(std::uint8_t* at, Reg dwords) { _mm512_storeu_si512(at, dwords); }
+
+  // Sixteen pixels as 48 bytes; the masked store never writes past them.
+  static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool) {
+    const Reg squeeze = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+    const Reg packed = _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15),
+                                                _mm512_shuffle_epi8(dwords, squeeze));
+    _mm512_mask_storeu_epi8(at, 0x0000FFFFFFFFFFFFull, packed);
+  }
+};
+
+}  // namespace vector_kernels
