@@ -12,7 +12,7 @@ usbhost::DeviceModel BuildDeviceModel(const CameraOptions& options) {
                   options.vendorId,
                   options.productId,
                   0x0100,
-                  1, 2, 0,
+                  0, 0, 0,  // no string descriptors
                   1};
   model.configuration = {sizeof(USB_CONFIGURATION_DESCRIPTOR), USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 1, 1, 0,
                          0x80, 250};

@@ -27,17 +27,17 @@ void LeaveOnJpegError(j_common_ptr info) {
   std::longjmp(trap->jump, 1);
 }
 
-// Decodes with plain C state only between setjmp and longjmp, so the jump skips no
-// destructors.
+// libjpeg reports errors by calling error_exit, which jumps back here.
 std::optional<RgbImage> DecodeJpeg(const std::vector<uint8_t>& bytes, std::string& error) {
   jpeg_decompress_struct info{};
   JpegErrorTrap trap{};
   info.err = jpeg_std_error(&trap.manager);
   trap.manager.error_exit = LeaveOnJpegError;
-  auto* image = new RgbImage;
+  trap.manager.output_message = [](j_common_ptr) {};  // warnings (a short file) stay quiet
+  // Made before setjmp and never reassigned after it, so a jump leaves it intact.
+  const auto image = std::make_unique<RgbImage>();
   if (setjmp(trap.jump)) {
     jpeg_destroy_decompress(&info);
-    delete image;
     error = std::string("not a readable JPEG image: ") + trap.message;
     return std::nullopt;
   }
@@ -46,7 +46,6 @@ std::optional<RgbImage> DecodeJpeg(const std::vector<uint8_t>& bytes, std::strin
   jpeg_read_header(&info, TRUE);
   if (info.image_width > kMaxDimension || info.image_height > kMaxDimension) {
     jpeg_destroy_decompress(&info);
-    delete image;
     error = "image larger than " + std::to_string(kMaxDimension) + " pixels a side";
     return std::nullopt;
   }
@@ -61,9 +60,7 @@ std::optional<RgbImage> DecodeJpeg(const std::vector<uint8_t>& bytes, std::strin
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
-  std::optional<RgbImage> result(std::move(*image));
-  delete image;
-  return result;
+  return std::move(*image);
 }
 
 // Binary PPM: "P6", width, height, maximum 255, whitespace and comments between.

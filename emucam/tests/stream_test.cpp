@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include <turbojpeg.h>
+
 #include "camera_test_support.h"
 #include "emucam/test_pattern.h"
 
@@ -162,6 +164,37 @@ TEST(Stream, ImageFileIsTheFramesPicture) {
   std::string error;
   EXPECT_EQ(EmulatedCamera::Create("source=file:/nonexistent/picture.jpg", error), nullptr);
   EXPECT_NE(error.find("/nonexistent/picture.jpg"), std::string::npos);
+}
+
+TEST(Stream, JpegImageFileIsDecodedAndBrokenOnesAreRefused) {
+  const auto path = std::filesystem::temp_directory_path() / ("emucam_still_" + std::to_string(::getpid()) + ".jpg");
+  std::vector<unsigned char> rgb(64 * 48 * 3);
+  for (size_t i = 0; i < rgb.size(); i += 3) rgb[i] = (i / 3) % 64 < 32 ? 220 : 20;  // red left half
+  tjhandle handle = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  ASSERT_EQ(tjCompress2(handle, rgb.data(), 64, 0, 48, TJPF_RGB, &jpeg, &size, TJSAMP_444, 90, 0), 0);
+  std::vector<unsigned char> bytes(jpeg, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(handle);
+  auto writeFile = [&](size_t length) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
+                                                                   static_cast<std::streamsize>(length));
+  };
+
+  writeFile(bytes.size());
+  auto camera = MakeCamera("timing=fast,fps=max,source=file:" + path.string());
+  camera->SelectAlternateSetting(0, 7);  // 640 x 480 after power-on
+  const auto picture = DecodeJpeg(RebuildJpeg(CaptureFrames(*camera, 1).at(0), 640, 480));
+  ASSERT_TRUE(picture);
+  const int row = 240 * 320;
+  EXPECT_GT(picture->cr[row + 80], picture->cr[row + 240] + 40);
+
+  std::string error;
+  writeFile(20);  // cut inside its headers
+  EXPECT_EQ(EmulatedCamera::Create("source=file:" + path.string(), error), nullptr);
+  EXPECT_NE(error.find("JPEG"), std::string::npos) << error;
+  std::filesystem::remove(path);
 }
 
 TEST(Stream, ScriptedTimingPlaysThePacketsInOrder) {
