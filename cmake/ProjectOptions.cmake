@@ -18,6 +18,8 @@ endif()
 
 # Helper: one GoogleTest executable per module, registered with CTest.
 include(GoogleTest)
+# Everything the sanitizer jobs run: `cmake --build ... --target sanitize_tests`.
+add_custom_target(sanitize_tests)
 function(velmar_add_test name)
   # SANITIZE: the test also runs in the asan and tsan CI jobs (label "sanitize").
   cmake_parse_arguments(T "SANITIZE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
@@ -29,6 +31,7 @@ function(velmar_add_test name)
   set(labels ${name})
   if(T_SANITIZE)
     list(APPEND labels sanitize)
+    add_dependencies(sanitize_tests ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${labels}")
