@@ -46,9 +46,13 @@ class TimerService {
     return lastId_;
   }
 
+  // A one-shot timer whose routine is running can still be killed: the call waits for
+  // the routine like for a periodic one.
   MMRESULT Kill(UINT id) {
+    if (id == 0) return TIMERR_NOCANDO;  // never a timer; running_ is 0 when idle
     std::unique_lock lock(mutex_);
-    if (timers_.erase(id) == 0) return TIMERR_NOCANDO;
+    const bool pending = timers_.erase(id) != 0;
+    if (!pending && running_ != id) return TIMERR_NOCANDO;
     changed_.notify_all();
     // A routine that kills its own timer must not wait for itself.
     if (std::this_thread::get_id() != timerThread_) {

@@ -81,9 +81,14 @@ TEST(MultimediaTimers, EventTimerSetsTheEventEveryPeriod) {
 
 TEST(MultimediaTimers, OneShotRoutineRunsOnceWithItsUserValue) {
   TickLog log;
-  ASSERT_NE(timeSetEvent(5, 0, CountTick, reinterpret_cast<DWORD_PTR>(&log), TIME_ONESHOT), 0u);
-  Sleep(100);
+  const MMRESULT timer = timeSetEvent(5, 0, CountTick, reinterpret_cast<DWORD_PTR>(&log), TIME_ONESHOT);
+  ASSERT_NE(timer, 0u);
+  while (log.ticks == 0) Sleep(1);
+  timeKillEvent(timer);  // returns once the routine has finished
+  EXPECT_FALSE(log.inRoutine);
+  Sleep(50);
   EXPECT_EQ(log.ticks.load(), 1);
+  EXPECT_EQ(timeKillEvent(timer), TIMERR_NOCANDO);
 }
 
 TEST(MultimediaTimers, AfterKillTheRoutineIsNotRunningAndNeverRunsAgain) {
@@ -113,6 +118,7 @@ TEST(MultimediaTimers, RoutineMayKillItsOwnTimer) {
   state.id = timeSetEvent(2, 0, routine, reinterpret_cast<DWORD_PTR>(&state), TIME_PERIODIC);
   ASSERT_NE(state.id.load(), 0u);
   Sleep(60);
+  timeKillEvent(state.id);  // waits if the routine is still finishing
   EXPECT_EQ(state.calls.load(), 1);
   EXPECT_EQ(state.killResult.load(), TIMERR_NOERROR);
 }
