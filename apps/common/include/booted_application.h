@@ -1,0 +1,16 @@
+// Start-up and shut-down of a windowed program: the camera system boots before anything
+// else, the Qt application comes next, and the system shuts down once the program's
+// windows are gone.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QApplication;
+
+// Boots the system (BootSystem), makes the QApplication and runs `program` in it. When
+// the boot fails, the reason goes to stderr and into a message box captioned `caption`,
+// and the result is 1; otherwise it is the result of `program`. ShutdownSystem runs last
+// in both cases. argc and argv are handed to QApplication, which keeps them.
+int RunBootedApplication(int& argc, char** argv, const QString& caption,
+                         const std::function<int(QApplication&)>& program);

@@ -1,0 +1,27 @@
+#include "booted_application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <string>
+
+#include "boot.h"
+
+int RunBootedApplication(int& argc, char** argv, const QString& caption,
+                         const std::function<int(QApplication&)>& program) {
+  std::string error;
+  const bool booted = BootSystem(error);
+  int result = 1;
+  {
+    QApplication application(argc, argv);
+    if (booted) {
+      result = program(application);
+    } else {
+      std::fprintf(stderr, "%s: the camera system cannot start: %s\n", qPrintable(caption), error.c_str());
+      QMessageBox::critical(nullptr, caption,
+                            QStringLiteral("The camera system cannot start:\n%1").arg(QString::fromStdString(error)));
+    }
+  }
+  ShutdownSystem();
+  return result;
+}
