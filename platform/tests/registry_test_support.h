@@ -16,7 +16,24 @@ class RegistryTest : public ::testing::Test {
                               nullptr),
               ERROR_SUCCESS);
   }
-  void TearDown() override { RegCloseKey(key_); }
+  // Each test starts from an empty key, also when the tests run repeatedly.
+  void TearDown() override {
+    RegCloseKey(key_);
+    DeleteTree(HKEY_LOCAL_MACHINE, path_);
+  }
+
+  static bool DeleteTree(HKEY parent, const std::u16string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
+    WCHAR name[MAX_PATH];
+    DWORD length = MAX_PATH;
+    while (RegEnumKeyExW(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+           DeleteTree(key, name)) {
+      length = MAX_PATH;
+    }
+    RegCloseKey(key);
+    return RegDeleteKeyW(parent, path.c_str()) == ERROR_SUCCESS;
+  }
 
   LONG SetString(HKEY key, LPCWSTR name, const std::u16string& text) {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
