@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "wintypes.h"
+#include "winbase.h"
 
 class KernelObject {
  public:
@@ -34,8 +34,6 @@ template <class T>
 std::shared_ptr<T> TakeObject(HANDLE handle);
 
 // ---- implementation of the templates
-void SetLastError(DWORD error);
-
 template <class T>
 std::shared_ptr<T> LookupObject(HANDLE handle) {
   auto object = std::dynamic_pointer_cast<T>(LookupHandle(handle));
