@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
