@@ -7,6 +7,8 @@
 #include "winbase.h"
 #include "winreg.h"
 
+using namespace platform_internal;
+
 // Activation: driver key -> library and entry points -> device number -> active key
 // -> PPP_Init -> published name. No lock is held while the driver runs: PPP_Init may
 // use the registry and other devices freely.

@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <mutex>
 
+namespace platform_internal {
+
 class CallGate {
  public:
   bool Enter() {
@@ -31,3 +33,5 @@ class CallGate {
   int inside_ = 0;
   bool shut_ = false;
 };
+
+}  // namespace platform_internal

@@ -6,6 +6,8 @@
 #include "cestring.h"
 #include "stream_device.h"
 
+namespace platform_internal {
+
 namespace {
 
 constexpr int kHighestDeviceNumber = 9;
@@ -61,3 +63,5 @@ std::shared_ptr<StreamDevice> FindDevice(const std::u16string& name) {
   auto found = names.byName.find(UpperCase(name));
   return found == names.byName.end() ? nullptr : found->second;
 }
+
+}  // namespace platform_internal

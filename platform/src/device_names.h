@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+namespace platform_internal {
+
 class StreamDevice;
 
 // The lowest free number for `prefix`, reserved; 0 when 1 to 9 are all taken.
@@ -16,3 +18,5 @@ void ReleaseDeviceName(const std::u16string& name);
 std::shared_ptr<StreamDevice> FindDevice(const std::u16string& name);
 
 std::u16string DeviceName(const std::u16string& prefix, int number);
+
+}  // namespace platform_internal

@@ -3,6 +3,8 @@
 #include "waitable.h"
 #include "winbase.h"
 
+using namespace platform_internal;
+
 namespace {
 
 // Setting the event releases the threads waiting at that moment, as on Win32: every

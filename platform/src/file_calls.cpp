@@ -4,6 +4,8 @@
 #include "stream_object.h"
 #include "winbase.h"
 
+using namespace platform_internal;
+
 // The file calls dispatch on the kind of handle: a file or an open stream device.
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD,

@@ -8,6 +8,8 @@
 #include "stream_object.h"
 #include "winbase.h"
 
+namespace platform_internal {
+
 namespace {
 
 DWORD Win32ErrorOf(int error) {
@@ -150,3 +152,5 @@ HANDLE OpenFileHandle(const std::string& path, DWORD access, DWORD creation) {
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
   return handle;
 }
+
+}  // namespace platform_internal

@@ -4,6 +4,8 @@
 #include <new>
 #include <unordered_map>
 
+namespace platform_internal {
+
 namespace {
 
 // Ids grow by 4 and are never reused, so a closed handle can never name a newer
@@ -56,3 +58,5 @@ std::shared_ptr<KernelObject> TakeHandle(HANDLE handle, bool (*accept)(const Ker
   table.objects.erase(found);
   return object;
 }
+
+}  // namespace platform_internal

@@ -7,6 +7,8 @@
 
 #include "winbase.h"
 
+namespace platform_internal {
+
 class KernelObject {
  public:
   virtual ~KernelObject() = default;
@@ -48,3 +50,5 @@ std::shared_ptr<T> TakeObject(HANDLE handle) {
   if (!object) SetLastError(ERROR_INVALID_HANDLE);
   return object;
 }
+
+}  // namespace platform_internal

@@ -14,20 +14,24 @@
 #include "handle_table.h"
 #include "winbase.h"
 
+using namespace platform_internal;
+
 namespace {
 
 using DllMainRoutine = BOOL (*)(HMODULE, DWORD, LPVOID);
 
 class Module final : public KernelObject {
  public:
-  Module(std::string mapKey, std::string filePath, void* dlHandle, BuiltinExportLookup builtinLookup)
-      : key(std::move(mapKey)), path(std::move(filePath)), library(dlHandle), builtin(builtinLookup) {}
+  Module(std::string mapKey, std::string filePath, void* dlHandle, std::u16string builtinModuleName)
+      : key(std::move(mapKey)), path(std::move(filePath)), library(dlHandle), builtinName(std::move(builtinModuleName)) {}
 
   bool ClosedByCloseHandle() const override { return false; }
 
   FARPROC Lookup(const std::string& name) const {
-    if (builtin != nullptr) return builtin(name);
-    return reinterpret_cast<FARPROC>(dlsym(library, name.c_str()));
+    if (library != nullptr) return reinterpret_cast<FARPROC>(dlsym(library, name.c_str()));
+    // Asked at every look-up, so that a module registered again takes effect at once.
+    BuiltinExportLookup lookup = FindBuiltinModule(builtinName);
+    return lookup != nullptr ? lookup(name) : nullptr;
   }
 
   // Calls the library's DllMain if it has one; TRUE otherwise.
@@ -40,7 +44,7 @@ class Module final : public KernelObject {
   const std::string key;   // the loader's map key: a canonical path or a built-in name
   const std::string path;  // reported by GetModuleFileNameW
   void* const library;     // dlopen handle; null for a built-in module
-  const BuiltinExportLookup builtin;
+  const std::u16string builtinName;
   int references = 1;      // guarded by the loader lock
 };
 
@@ -137,7 +141,7 @@ HMODULE LoadSharedLibrary(Loader& loader, std::u16string_view fileName) {
   }
   std::shared_ptr<Module> module;
   try {
-    module = std::make_shared<Module>(key, key, library, nullptr);
+    module = std::make_shared<Module>(key, key, library, std::u16string());
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   }
@@ -146,14 +150,14 @@ HMODULE LoadSharedLibrary(Loader& loader, std::u16string_view fileName) {
   return handle;
 }
 
-HMODULE LoadBuiltinModule(Loader& loader, const std::u16string& normalisedName, BuiltinExportLookup lookup) {
+HMODULE LoadBuiltinModule(Loader& loader, const std::u16string& normalisedName) {
   const std::string key = "builtin:" + Utf16ToUtf8(normalisedName);
   if (auto found = loader.loaded.find(key); found != loader.loaded.end()) {
     ++LookupObject<Module>(found->second)->references;
     return found->second;
   }
   try {
-    return AddModule(loader, std::make_shared<Module>(key, PlatformLibraryPath(), nullptr, lookup));
+    return AddModule(loader, std::make_shared<Module>(key, PlatformLibraryPath(), nullptr, normalisedName));
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -180,7 +184,7 @@ HMODULE LoadLibraryW(LPCWSTR fileName) {
   auto& loader = TheLoader();
   std::lock_guard lock(loader.lock);
   const std::u16string normalised = NormaliseModuleName(fileName);
-  if (BuiltinExportLookup lookup = FindBuiltinModule(normalised)) return LoadBuiltinModule(loader, normalised, lookup);
+  if (FindBuiltinModule(normalised) != nullptr) return LoadBuiltinModule(loader, normalised);
   return LoadSharedLibrary(loader, fileName);
 }
 

@@ -4,6 +4,8 @@
 
 #include "registry_tree.h"
 
+using namespace platform_internal;
+
 LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classSize, LPDWORD, LPDWORD subKeys, LPDWORD maxSubKeyLength,
                       LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength, LPDWORD maxValueLength,
                       LPDWORD securityDescriptor, PFILETIME lastWriteTime) {

@@ -3,6 +3,8 @@
 
 #include "registry_tree.h"
 
+using namespace platform_internal;
+
 namespace {
 
 LONG NewKeyHandle(std::shared_ptr<RegistryNode> node, PHKEY result) {

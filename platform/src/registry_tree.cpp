@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace platform_internal {
+
 namespace {
 
 // Win32 file times count 100 ns intervals since 1601-01-01.
@@ -96,3 +98,5 @@ LONG CopyName(std::u16string_view name, LPWSTR buffer, LPDWORD length) {
   *length = static_cast<DWORD>(name.size());
   return ERROR_SUCCESS;
 }
+
+}  // namespace platform_internal

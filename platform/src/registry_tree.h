@@ -13,6 +13,8 @@
 #include "handle_table.h"
 #include "winreg.h"
 
+namespace platform_internal {
+
 struct RegistryValue {
   std::u16string name;
   DWORD type = REG_NONE;
@@ -58,3 +60,5 @@ LONG CopyValueData(const std::vector<BYTE>& bytes, LPBYTE data, LPDWORD dataSize
 // Copies a name into a buffer of *length characters (terminator included); on success
 // *length is the name's length, on ERROR_MORE_DATA the size it needs.
 LONG CopyName(std::u16string_view name, LPWSTR buffer, LPDWORD length);
+
+}  // namespace platform_internal

@@ -4,6 +4,8 @@
 
 #include "registry_tree.h"
 
+using namespace platform_internal;
+
 // A null value name is the key's unnamed value, as on Win32.
 
 LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD dataSize) {

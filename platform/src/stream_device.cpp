@@ -2,6 +2,8 @@
 
 #include "winbase.h"
 
+namespace platform_internal {
+
 StreamDevice::StreamDevice(HMODULE driverModule, const StreamEntryPoints& driverEntries, std::u16string deviceName,
                            std::u16string keyPath)
     : module(driverModule), entries(driverEntries), name(std::move(deviceName)), activeKeyPath(std::move(keyPath)) {}
@@ -37,3 +39,5 @@ void StreamDevice::ReleaseLibraryIfUnused(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   FreeLibrary(module);
 }
+
+}  // namespace platform_internal

@@ -10,6 +10,8 @@
 #include "devload.h"
 #include "handle_table.h"
 
+namespace platform_internal {
+
 struct StreamEntryPoints {
   PFN_DEV_INIT init = nullptr;
   PFN_DEV_DEINIT deinit = nullptr;
@@ -70,3 +72,5 @@ BOOL StreamDevice::RunClose(Close close) {
   if (counted) EndCall();
   return result;
 }
+
+}  // namespace platform_internal

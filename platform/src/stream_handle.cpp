@@ -7,6 +7,8 @@
 #include "stream_object.h"
 #include "winbase.h"
 
+namespace platform_internal {
+
 // An open stream device routes the file calls to the driver's entry points. Calls on
 // one handle drain before its PPP_Close runs; after deactivation they fail with
 // ERROR_INVALID_HANDLE, and the close still reaches PPP_Close exactly once.
@@ -133,3 +135,5 @@ HANDLE OpenStreamDevice(LPCWSTR name, DWORD access, DWORD shareMode) {
   }
   return result;
 }
+
+}  // namespace platform_internal

@@ -4,6 +4,8 @@
 
 #include "handle_table.h"
 
+namespace platform_internal {
+
 class StreamObject : public KernelObject {
  public:
   virtual BOOL Read(LPVOID buffer, DWORD count, LPDWORD bytesRead) = 0;
@@ -11,3 +13,5 @@ class StreamObject : public KernelObject {
   virtual BOOL IoControl(DWORD code, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer, DWORD outSize,
                          LPDWORD bytesReturned) = 0;
 };
+
+}  // namespace platform_internal

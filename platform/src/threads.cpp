@@ -9,6 +9,8 @@
 #include "waitable.h"
 #include "winbase.h"
 
+using namespace platform_internal;
+
 namespace {
 
 // Windows CE's normal priority on its 256-level scale.

@@ -7,6 +7,8 @@
 
 #include "handle_table.h"
 
+namespace platform_internal {
+
 class Waitable : public KernelObject {
  public:
   // WAIT_OBJECT_0 once signalled (consuming the signal where the object does so),
@@ -25,3 +27,5 @@ bool WaitUntilReady(std::condition_variable& condition, std::unique_lock<std::mu
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   return condition.wait_until(lock, deadline, ready);
 }
+
+}  // namespace platform_internal

@@ -12,9 +12,14 @@
 namespace {
 
 int BuiltinAnswer() { return 42; }
+int OtherAnswer() { return 43; }
 
 FARPROC LookupBuiltinExport(std::string_view name) {
   return name == "Answer" ? reinterpret_cast<FARPROC>(&BuiltinAnswer) : nullptr;
+}
+
+FARPROC LookupOtherExport(std::string_view name) {
+  return name == "Answer" ? reinterpret_cast<FARPROC>(&OtherAnswer) : nullptr;
 }
 
 DWORD LoaderCount(LPCWSTR valueName) {
@@ -40,6 +45,10 @@ TEST(Loader, BuiltinModuleAnswersByCaseInsensitiveName) {
   EXPECT_EQ(answer(), 42);
   EXPECT_EQ(GetProcAddressW(module, u"Question"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+  // Registering the name again (tests stand in for a module so) applies at once.
+  RegisterBuiltinModule(u"Probe.dll", LookupOtherExport);
+  EXPECT_EQ(reinterpret_cast<int (*)()>(GetProcAddressW(module, u"Answer"))(), 43);
+  RegisterBuiltinModule(u"probe.dll", LookupBuiltinExport);
   EXPECT_TRUE(FreeLibrary(module));
   EXPECT_NE(GetProcAddressW(module, u"Answer"), nullptr);  // one reference left
   EXPECT_TRUE(FreeLibrary(module));
