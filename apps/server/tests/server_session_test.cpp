@@ -36,7 +36,7 @@ class ServerSession : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     server_->SendInput("q");
-    server_->WaitForExit(milliseconds(10000));
+    EXPECT_EQ(server_->WaitForExit(milliseconds(10000)), 0) << server_->Output();
     server_.reset();
   }
 

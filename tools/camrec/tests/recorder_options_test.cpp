@@ -1,7 +1,6 @@
 // The recorder's command line.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,9 +14,9 @@ struct Parsed {
   std::string error;
 };
 
-Parsed Parse(std::initializer_list<std::string> arguments) {
+Parsed Parse(const std::vector<std::string>& arguments) {
   std::vector<std::string> storage = {"camrec"};
-  storage.insert(storage.end(), arguments);
+  storage.insert(storage.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& argument : storage) argv.push_back(argument.data());
   Parsed parsed;
@@ -59,12 +58,12 @@ TEST(RecorderOptions, ValuesGoWhereTheyBelong) {
 }
 
 TEST(RecorderOptions, OutOfRangeOrMalformedValuesAreErrors) {
-  for (const auto& arguments : std::vector<std::initializer_list<std::string>>{
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
            {"--rate", "0"}, {"--rate", "31"}, {"--size", "800x600"}, {"--camera", "9"}, {"--port", "0"},
            {"--frames", "0"}, {"--frames", "-3"}, {"--seconds", "0"}, {"--seconds", "soon"}, {"--rate"},
            {"--colour", "red"}}) {
     const Parsed parsed = Parse(arguments);
-    EXPECT_EQ(parsed.command, RecorderCommand::kError) << *arguments.begin();
+    EXPECT_EQ(parsed.command, RecorderCommand::kError) << arguments.front();
     EXPECT_FALSE(parsed.error.empty());
   }
 }
