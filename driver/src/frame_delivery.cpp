@@ -64,8 +64,9 @@ DWORD ReadFrame(VlmDevice* device, LPVOID buffer, DWORD count) {
 }
 
 DWORD ReadNewFrame(VlmDevice* device, BYTE* buffer, DWORD count) {
-  if (!CanDeliver(device)) return 0;
+  if (!IsValidDevice(device)) return 0;
   const std::lock_guard hold(device->deliveryLock);
+  if (!CanDeliver(device)) return 0;
   const RebuiltImage image = BuildJpegImage(*device);
   if (image.frameCounter == 0) return 0;
   if (!image.whole) {
@@ -89,8 +90,9 @@ DWORD ReadNewFrame(VlmDevice* device, BYTE* buffer, DWORD count) {
 
 BOOL FetchNewFrame(VlmDevice* device, BYTE* image, DWORD imageLength, BYTE* jpeg, DWORD jpegLimit, DWORD* sizes) {
   if (image == nullptr || jpeg == nullptr || sizes == nullptr || imageLength == 0 || jpegLimit == 0) return FALSE;
-  if (!CanDeliver(device) || !device->streamingRunning) return FALSE;
+  if (!IsValidDevice(device)) return FALSE;
   const std::lock_guard hold(device->deliveryLock);
+  if (!CanDeliver(device) || !device->streamingRunning) return FALSE;
   sizes[0] = 0;
   sizes[1] = 0;
   const RebuiltImage rebuilt = BuildJpegImage(*device);
@@ -122,8 +124,9 @@ BOOL FetchNewFrame(VlmDevice* device, BYTE* image, DWORD imageLength, BYTE* jpeg
 
 BOOL FetchJpegImage(VlmDevice* device, BYTE* buffer, DWORD length, DWORD* size) {
   if (buffer == nullptr || size == nullptr || length == 0) return FALSE;
-  if (!IsOpenAndPresent(device)) return FALSE;
+  if (!IsValidDevice(device)) return FALSE;
   const std::lock_guard hold(device->deliveryLock);
+  if (!IsOpenAndPresent(device)) return FALSE;
   bool whole = false;
   DWORD delivered = 0;
   const DWORD counter = WithNewestCompleteFrame(*device, [&](const FrameSlot& slot) {
