@@ -134,7 +134,8 @@ struct Bytes4Store {
 
 // Converts one row's vector of blocks: 2 * kBlocks pixels.
 template <class V, class Store>
-[[gnu::always_inline]] inline void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out, const ChannelBases<V> (&bases)[3], bool lastInRow) {
+[[gnu::always_inline]] inline void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out,
+                                                 const ChannelBases<V> (&bases)[3], bool lastInRow) {
   using Reg = typename V::Reg;
   Reg even, odd;
   V::template LoadLuma<PairOrder::ForDwords>(luma, even, odd);
