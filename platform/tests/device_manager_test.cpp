@@ -274,6 +274,30 @@ TEST_F(DeviceManager, DeactivationWaitsForRunningCallsBeforeDeinit) {
   CloseHandle(gate);
 }
 
+TEST_F(DeviceManager, CloseWaitsForTheCallsRunningOnItsHandle) {
+  ASSERT_NE(Activate(), nullptr);
+  HANDLE device = Open(u"TST1:");
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  log_->readGate = gate;
+  std::thread reader([device] {
+    BYTE frame[8];
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(device, frame, sizeof frame, &read, nullptr));
+  });
+  while (log_->reads == 0) Sleep(1);
+  std::thread closer([device] { EXPECT_TRUE(CloseHandle(device)); });
+  Sleep(50);
+  EXPECT_EQ(log_->closes.load(), 0);  // held back by the read on the same handle
+  SetEvent(gate);
+  reader.join();
+  closer.join();
+  EXPECT_EQ(log_->closes.load(), 1);
+  EXPECT_FALSE(log_->closeOverlappedACall);
+  log_->readGate = nullptr;
+  CloseHandle(gate);
+}
+
 TEST_F(DeviceManager, ConcurrentCallsOnSeveralHandlesAllArrive) {
   ASSERT_NE(Activate(), nullptr);
   ASSERT_NE(Activate(), nullptr);

@@ -97,6 +97,7 @@ DWORD_PTR TST_Open(DWORD_PTR device, DWORD access, DWORD shareMode) {
 }
 
 BOOL TST_Close(DWORD_PTR open) {
+  if (log.callsRunning > 0) log.closeOverlappedACall = true;
   RunningCall running;
   ++log.closes;
   {

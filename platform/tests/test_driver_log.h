@@ -10,8 +10,9 @@
 struct TestDriverLog {
   // Calls per entry point.
   std::atomic<int> inits{0}, deinits{0}, opens{0}, closes{0}, reads{0}, writes{0}, ioControls{0};
-  // Set when PPP_Deinit ran while another entry point of the device was still running.
+  // Set when PPP_Deinit or PPP_Close ran while another entry point was still running.
   std::atomic<bool> deinitOverlappedACall{false};
+  std::atomic<bool> closeOverlappedACall{false};
   std::atomic<int> callsRunning{0};
 
   // PPP_Init: what it read from its active key.
