@@ -1,6 +1,7 @@
 // How the driver is known to USBD, the registry and the device manager.
 #pragma once
 
+#include "usb_descriptors.h"
 #include "usbdi.h"
 
 inline constexpr const WCHAR* kUniqueDriverId = u"VELMAR";
@@ -11,6 +12,6 @@ inline constexpr const WCHAR* kUsbdLibraryName = u"usbd.dll";
 
 // Every device of the camera controller's vendor; nothing else is examined.
 inline constexpr USB_DRIVER_SETTINGS kDriverSettings{
-    sizeof(USB_DRIVER_SETTINGS), 0x0AC8,      USB_NO_INFO, USB_NO_INFO, USB_NO_INFO,
+    sizeof(USB_DRIVER_SETTINGS), kCameraVendorId, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO,
     USB_NO_INFO,                 USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
 static_assert(sizeof(USB_DRIVER_SETTINGS) == 40);
