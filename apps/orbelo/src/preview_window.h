@@ -1,0 +1,47 @@
+// The preview child window ("Capture Window" of the class "Display Window Class"): a
+// black 320 x 240 area that shows the newest frame. The capture thread copies each frame
+// into the window's bitmap; the window draws the bitmap on the GUI thread.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+class PreviewWindow : public QWidget {
+ public:
+  static constexpr int kWidth = 320;
+  static constexpr int kHeight = 240;
+
+  explicit PreviewWindow(QWidget* parent);
+
+  // Makes the bitmap: black, kWidth x kHeight at bitsPerPixel (16, 24 or 32). False, and
+  // no bitmap, for another depth.
+  bool CreateBitmap(unsigned bitsPerPixel);
+  // Bytes of one frame in the bitmap's format; 0 without a bitmap.
+  size_t FrameBytes() const;
+
+  // From any thread: copies FrameBytes() bytes of `pixels` (top-down rows) into the
+  // bitmap and asks for one repaint. Ignored without a bitmap.
+  void PostFrame(const uint8_t* pixels);
+
+  // A copy of the bitmap as a picture; null without a bitmap.
+  QImage CurrentFrame() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Wraps the bits without copying; the caller holds bitsLock_.
+  QImage BitmapLocked() const;
+
+  mutable std::mutex bitsLock_;
+  std::vector<uint8_t> bits_;
+  QImage::Format format_ = QImage::Format_Invalid;
+  size_t rowBytes_ = 0;
+  // A repaint has been asked for and not yet done: frames that come before it only
+  // update the bits.
+  std::atomic<bool> repaintPending_{false};
+};

@@ -1,0 +1,96 @@
+#include "snapshot_dialog.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <memory>
+#include <new>
+#include <span>
+#include <utility>
+
+#include "camclient.h"
+#include "dialog_units.h"
+#include "program_directory.h"
+#include "snapshot_file.h"
+#include "vlm_ioctl.h"
+
+namespace {
+
+constexpr int kFontPoints = 8;
+constexpr int kWidthUnits = 130, kHeightUnits = 90;
+constexpr DWORD kFrameBufferBytes = 40960;
+
+}  // namespace
+
+const QString CSnapshotDialog::kNoCamera = QStringLiteral("No camera");
+const QString CSnapshotDialog::kSetFormatFailed = QStringLiteral("Set format failed.");
+const QString CSnapshotDialog::kStartCameraFailed = QStringLiteral("Start camera failed.");
+
+CSnapshotDialog::CSnapshotDialog(TesslyOptions options, ShowMessage showMessage)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      camera_(options.camera),
+      saveDirectory_(options.saveDirectory.empty() ? ProgramDirectory() : std::move(options.saveDirectory)),
+      showMessage_(std::move(showMessage)),
+      actionButton_(new QPushButton(QStringLiteral("Action"), this)) {
+  setWindowTitle(QStringLiteral("tessly"));
+  setFont(DialogFont(kFontPoints));
+  const DialogBaseUnits units = DialogBaseUnitsOf(font());
+  setFixedSize(DialogUnitsToPixels(units, 0, 0, kWidthUnits, kHeightUnits).size());
+  actionButton_->setObjectName(QString::number(kActionButtonId));
+  // Enter must not take a snapshot: only a press of the button does.
+  actionButton_->setAutoDefault(false);
+  actionButton_->setGeometry(DialogUnitsToPixels(units, 37, 32, 50, 14));
+  connect(actionButton_, &QPushButton::clicked, this, [this] { TakeSnapshot(); });
+}
+
+CSnapshotDialog::~CSnapshotDialog() { ShutDown(); }
+
+int CSnapshotDialog::DoModal() { return OnInitDialog() ? exec() : 0; }
+
+bool CSnapshotDialog::OnInitDialog() {
+  if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
+
+  if (CountCameras() <= 0) {
+    showMessage_(this, kNoCamera);
+    return false;
+  }
+  if (OpenCamera(camera_) < 0) return false;
+  cameraOpen_ = true;
+  if (SetVideoFormat(camera_, VLM_FORMAT_JPEG, VLM_SIZE_320X240) < 0) {
+    showMessage_(this, kSetFormatFailed);
+    ShutDown();
+    return false;
+  }
+  if (StartCapture(camera_) < 0) {
+    showMessage_(this, kStartCameraFailed);
+    ShutDown();
+    return false;
+  }
+  return true;
+}
+
+std::string CSnapshotDialog::TakeSnapshot() {
+  const std::unique_ptr<uint8_t[]> frame(new (std::nothrow) uint8_t[kFrameBufferBytes]());
+  if (!frame) return {};
+  // 0 bytes: no frame has arrived since the previous read.
+  const int length = ReadFrame(camera_, frame.get(), kFrameBufferBytes);
+  if (length <= 0 || static_cast<DWORD>(length) > kFrameBufferBytes) return {};
+  return SaveSnapshot(saveDirectory_, std::span<const uint8_t>(frame.get(), static_cast<size_t>(length)));
+}
+
+void CSnapshotDialog::accept() {}
+
+void CSnapshotDialog::reject() {}
+
+void CSnapshotDialog::closeEvent(QCloseEvent* event) {
+  ShutDown();
+  done(0);
+  event->accept();
+}
+
+void CSnapshotDialog::ShutDown() {
+  if (!cameraOpen_) return;
+  StopCapture(camera_);
+  CloseCamera(camera_);
+  cameraOpen_ = false;
+}
