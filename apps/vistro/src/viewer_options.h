@@ -1,0 +1,23 @@
+// Command-line options of vistro. Each one only changes a start-up default; without
+// options the viewer behaves as it always has.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+struct ViewerOptions {
+  std::string recordFile;          // --record FILE: capture file chosen at start-up
+  bool large = false;              // --size 640x480 (default 320x240)
+  bool fullScreen = false;         // --fullscreen
+  std::string snapshotDirectory;   // --snapshot-dir DIR; empty: the program's folder
+  std::optional<uint32_t> depth;   // --depth 16|24|32 instead of the display's depth
+};
+
+enum class OptionsOutcome { kRun, kHelp, kError };
+
+// Parses argv[1..]. kError sets `error` to a one-line reason.
+OptionsOutcome ParseViewerOptions(int argc, char** argv, ViewerOptions& options, std::string& error);
+
+void PrintViewerUsage(std::FILE* out);

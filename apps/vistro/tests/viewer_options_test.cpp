@@ -1,0 +1,66 @@
+// vistro's command line: each option changes one start-up default; bad values are
+// refused with a reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "viewer_options.h"
+
+namespace {
+
+OptionsOutcome Parse(const std::vector<std::string>& arguments, ViewerOptions& options, std::string& error) {
+  std::vector<std::string> storage{"vistro"};
+  storage.insert(storage.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : storage) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  return ParseViewerOptions(static_cast<int>(storage.size()), argv.data(), options, error);
+}
+
+TEST(ViewerOptions, DefaultsAreTheViewersOwn) {
+  ViewerOptions options;
+  std::string error;
+  ASSERT_EQ(Parse({}, options, error), OptionsOutcome::kRun);
+  EXPECT_EQ(options.recordFile, "");
+  EXPECT_FALSE(options.large);
+  EXPECT_FALSE(options.fullScreen);
+  EXPECT_EQ(options.snapshotDirectory, "");
+  EXPECT_FALSE(options.depth.has_value());
+}
+
+TEST(ViewerOptions, EveryOptionIsTaken) {
+  ViewerOptions options;
+  std::string error;
+  ASSERT_EQ(Parse({"--record", "/tmp/clip", "--size", "640x480", "--fullscreen", "--snapshot-dir", "/tmp/shots",
+                   "--depth", "16"},
+                  options, error),
+            OptionsOutcome::kRun)
+      << error;
+  EXPECT_EQ(options.recordFile, "/tmp/clip");
+  EXPECT_TRUE(options.large);
+  EXPECT_TRUE(options.fullScreen);
+  EXPECT_EQ(options.snapshotDirectory, "/tmp/shots/");
+  EXPECT_EQ(options.depth, 16u);
+}
+
+TEST(ViewerOptions, HelpWins) {
+  ViewerOptions options;
+  std::string error;
+  EXPECT_EQ(Parse({"--size", "640x480", "--help"}, options, error), OptionsOutcome::kHelp);
+}
+
+TEST(ViewerOptions, BadValuesAreRefusedWithAReason) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--size", "800x600"}, {"--depth", "8"},       {"--depth", "24bit"},    {"--record"},
+      {"--record", ""},      {"--snapshot-dir", ""}, {"--frobnicate"},       {"--record", std::string(300, 'x')},
+  };
+  for (const auto& arguments : cases) {
+    ViewerOptions options;
+    std::string error;
+    EXPECT_EQ(Parse(arguments, options, error), OptionsOutcome::kError) << arguments[0];
+    EXPECT_FALSE(error.empty()) << arguments[0];
+  }
+}
+
+}  // namespace

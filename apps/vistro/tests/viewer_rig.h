@@ -1,0 +1,64 @@
+// A viewer under test: real camera, driver and window on the offscreen platform, with
+// the dialogs answered by the test and its files in a folder of its own.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "preview_layout.h"
+#include "viewer.h"
+
+struct ShownMessage {
+  bool owned;  // shown over the viewer's window
+  QString caption;
+  QString text;
+  QMessageBox::Icon icon;
+};
+
+// Answers the viewer's questions from queues and records what it shows.
+struct ScriptedPrompts {
+  std::vector<ShownMessage> messages;
+  std::deque<QString> captureFileAnswers;  // an empty name cancels the dialog
+  std::deque<int> exposureAnswers;
+  int captureFileQuestions = 0;
+  int exposureQuestions = 0;
+};
+
+class ViewerRig {
+ public:
+  // Snapshots go to the rig's folder unless the options name one.
+  explicit ViewerRig(ViewerOptions options = {});
+  ~ViewerRig();
+  ViewerRig(const ViewerRig&) = delete;
+  ViewerRig& operator=(const ViewerRig&) = delete;
+
+  Viewer& viewer() { return *viewer_; }
+  ViewerState& state() { return viewer_->state(); }
+  ScriptedPrompts& prompts() { return *prompts_; }
+  const std::filesystem::path& folder() const { return folder_; }
+
+  // StartUp, then lets the posted Start run. False if either did not happen.
+  bool StartAndRun();
+  // Processes events until the run has shown `frames` more frames (at most a few seconds).
+  bool WaitForFramesShown(uint32_t frames);
+  bool WaitForFramesRecorded(uint32_t frames);
+
+  // Lets queued window work (posted commands, repaints) happen.
+  static void ProcessEvents();
+
+ private:
+  std::filesystem::path folder_;
+  std::shared_ptr<ScriptedPrompts> prompts_;
+  std::unique_ptr<Viewer> viewer_;
+};
+
+// The preview rectangle now, read under previewLock.
+PreviewRect CurrentPreviewRect(ViewerState& state);
+
+// A fresh, empty folder for one test's files; `name` tells tests apart.
+std::filesystem::path TestFolder(const std::string& name);
