@@ -64,6 +64,7 @@ TEST_F(ControlTest, BadClosedOrRemovedHandleFailsWithInvalidHandle) {
 TEST_F(ControlTest, StartTwiceIsTrueWithoutSendingAgainAndStopWhenStoppedIsTrue) {
   EXPECT_TRUE(session_.Stop());
   ASSERT_TRUE(session_.Start());
+  ASSERT_TRUE(session_.WaitForFrameStarts(1));  // the thread has selected its setting
   const size_t sent = RequestsSent();
   EXPECT_TRUE(session_.Start());
   EXPECT_EQ(RequestsSent(), sent);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -48,7 +49,7 @@ class AssemblyTest : public ::testing::Test {
     Bytes received(4 * stride, 0xEE);
     std::array<DWORD, 4> lengths{};
     for (size_t i = 0; i < 4; ++i) {
-      std::memcpy(received.data() + i * stride, packets[i].data(), packets[i].size());
+      std::copy(packets[i].begin(), packets[i].end(), received.begin() + static_cast<std::ptrdiff_t>(i * stride));
       lengths[i] = static_cast<DWORD>(packets[i].size());
     }
     assembler_.AddTransfer(received.data(), stride, lengths.data(), 4);
