@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <utility>
 
 #include "camclient.h"
@@ -71,22 +72,37 @@ CCameraDialog::~CCameraDialog() {
 void CCameraDialog::PlaceControls() {
   setFont(DialogFont(kFontPoints));
   const DialogBaseUnits units = DialogBaseUnitsOf(font());
-  setFixedSize(DialogUnitsToPixels(units, 0, 0, kWidthUnits, kHeightUnits).size());
+  const auto pixels = [&units](int x, int y, int width, int height) {
+    return DialogUnitsToPixels(units, x, y, width, height);
+  };
+  // The preview's place and size are pixels, the rest is in dialog units: with a small
+  // dialog font the "Video" group grows until the whole frame shows, with the group's
+  // left margin around it, and the dialog and the column right of the group make room.
+  const QRect preview(kPreviewPosition, QSize(PreviewWindow::kWidth, PreviewWindow::kHeight));
+  QRect videoGroup = pixels(7, 0, 202, 141);
+  const int margin = preview.left() - videoGroup.left();
+  const QSize growth(std::max(0, preview.right() + margin - videoGroup.right()),
+                     std::max(0, preview.bottom() + margin - videoGroup.bottom()));
+  videoGroup.adjust(0, 0, growth.width(), growth.height());
+  setFixedSize(pixels(0, 0, kWidthUnits, kHeightUnits).size() + growth);
+  const auto column = [&](int x, int y, int width, int height) {
+    return pixels(x, y, width, height).translated(growth.width(), 0);
+  };
 
-  // The template's 110 units are the height of the dropped-down list; the closed box
-  // keeps the height of its font.
-  const QRect list = DialogUnitsToPixels(units, 219, 18, 57, 110);
-  cameraList_->setGeometry(list.x(), list.y(), list.width(), cameraList_->sizeHint().height());
-  startButton_->setGeometry(DialogUnitsToPixels(units, 219, 34, 57, 12));
-  stopButton_->setGeometry(DialogUnitsToPixels(units, 219, 47, 57, 12));
-  exitButton_->setGeometry(DialogUnitsToPixels(units, 219, 60, 57, 12));
   auto* video = new QGroupBox(QStringLiteral("Video"), this);
-  video->setGeometry(DialogUnitsToPixels(units, 7, 0, 202, 141));
+  video->setGeometry(videoGroup);
   video->lower();
   auto* caption = new QLabel(QStringLiteral("USB Camera:"), this);
-  caption->setGeometry(DialogUnitsToPixels(units, 219, 3, 48, 8));
-  saveJpgButton_->setGeometry(DialogUnitsToPixels(units, 219, 73, 57, 12));
-  saveBmpButton_->setGeometry(DialogUnitsToPixels(units, 219, 86, 57, 12));
+  caption->setGeometry(column(219, 3, 48, 8));
+  // The template's 110 units are the height of the dropped-down list; the closed box
+  // keeps the height of its font.
+  const QRect list = column(219, 18, 57, 110);
+  cameraList_->setGeometry(list.x(), list.y(), list.width(), cameraList_->sizeHint().height());
+  startButton_->setGeometry(column(219, 34, 57, 12));
+  stopButton_->setGeometry(column(219, 47, 57, 12));
+  exitButton_->setGeometry(column(219, 60, 57, 12));
+  saveJpgButton_->setGeometry(column(219, 73, 57, 12));
+  saveBmpButton_->setGeometry(column(219, 86, 57, 12));
 }
 
 int CCameraDialog::DoModal() {

@@ -1,0 +1,59 @@
+// Command-line options: defaults without options, each option's values, and clear
+// errors for the rest.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "orbelo_options.h"
+
+namespace {
+
+struct Parsed {
+  OrbeloCommand command;
+  OrbeloOptions options;
+  std::string error;
+};
+
+Parsed Parse(const std::vector<const char*>& words) {
+  std::vector<std::string> storage{"orbelo"};
+  storage.insert(storage.end(), words.begin(), words.end());
+  std::vector<char*> argv;
+  for (std::string& word : storage) argv.push_back(word.data());
+  Parsed parsed{};
+  parsed.command = ParseOrbeloOptions(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.error);
+  return parsed;
+}
+
+TEST(OrbeloOptions, WithoutOptionsTheDisplayDepthAndTheCurrentFolderAreUsed) {
+  const Parsed parsed = Parse({});
+  EXPECT_EQ(parsed.command, OrbeloCommand::kRun);
+  EXPECT_FALSE(parsed.options.depth.has_value());
+  EXPECT_EQ(parsed.options.saveDirectory, "");
+}
+
+TEST(OrbeloOptions, DepthAndFolderAreTaken) {
+  for (const char* depth : {"16", "24", "32"}) {
+    const Parsed parsed = Parse({"--depth", depth, "--save-dir", "/tmp/pictures"});
+    ASSERT_EQ(parsed.command, OrbeloCommand::kRun) << parsed.error;
+    EXPECT_EQ(parsed.options.depth, static_cast<unsigned>(std::stoul(depth)));
+    EXPECT_EQ(parsed.options.saveDirectory, "/tmp/pictures/");
+  }
+  EXPECT_EQ(Parse({"--save-dir", "out/"}).options.saveDirectory, "out/");
+}
+
+TEST(OrbeloOptions, HelpWinsOverEverythingAfterIt) {
+  EXPECT_EQ(Parse({"--help"}).command, OrbeloCommand::kHelp);
+  EXPECT_EQ(Parse({"--depth", "16", "-h", "--bogus"}).command, OrbeloCommand::kHelp);
+}
+
+TEST(OrbeloOptions, BadInputIsRefusedWithAReason) {
+  for (const auto& words : {std::vector<const char*>{"--depth", "8"}, {"--depth", "24bit"}, {"--depth"},
+                            {"--save-dir"}, {"--save-dir", ""}, {"--camera", "1"}, {"picture.bmp"}}) {
+    const Parsed parsed = Parse(words);
+    EXPECT_EQ(parsed.command, OrbeloCommand::kError) << words[0];
+    EXPECT_FALSE(parsed.error.empty()) << words[0];
+  }
+}
+
+}  // namespace
