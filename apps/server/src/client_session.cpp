@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 
 #include "camclient.h"
 #include "chunked_send.h"
@@ -19,6 +20,9 @@ constexpr size_t kReceiveBytes = 1400;
 constexpr int kStartPacketTimeoutMs = 5000;
 constexpr int kFrameReadAttempts = 3;
 constexpr DWORD kFrameRetryMs = 10;
+// Without frames nothing is sent, so a client that left would go unnoticed (for ever,
+// if the camera was unplugged); after this long without a frame the socket is checked.
+constexpr std::chrono::seconds kFramelessCheck{1};
 
 void PrepareClientSocket(SOCKET socket) {
   const int on = 1;
@@ -27,8 +31,7 @@ void PrepareClientSocket(SOCKET socket) {
   setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
 }
 
-// While no frame comes (camera gone), nothing is sent and a departed client would go
-// unnoticed; an orderly close or a reset shows up here without consuming data.
+// An orderly close or a reset shows up here without consuming data.
 bool PeerHasClosed(SOCKET socket) {
   uint8_t byte = 0;
   const ssize_t peeked = recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
@@ -80,9 +83,17 @@ bool RunStream(SOCKET socket, const stream_protocol::StreamParameters& parameter
     } else {
       SendStartReply(socket, true);
       started = true;
+      auto lastFrame = std::chrono::steady_clock::now();
       while (!state.stop.load() && !state.quit.load()) {
         resources.WaitForTick();
-        if (!SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state)) break;
+        const FrameOutcome outcome = SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state);
+        if (outcome == FrameOutcome::kSendFailed) break;
+        const auto now = std::chrono::steady_clock::now();
+        if (outcome == FrameOutcome::kSent) {
+          lastFrame = now;
+        } else if (now - lastFrame >= kFramelessCheck && PeerHasClosed(socket)) {
+          break;
+        }
       }
       StopCapture(camera);
       ConsolePrint("Stop camera\r\n");
@@ -100,15 +111,14 @@ bool SendStartReply(SOCKET socket, bool accepted) {
   return send(socket, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size());
 }
 
-bool SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state) {
+FrameOutcome SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state) {
   for (int attempt = 0; attempt < kFrameReadAttempts; ++attempt) {
     const int bytes = ReadFrame(camera, buffer, static_cast<DWORD>(bufferSize));
-    if (bytes > 0) return SendChunked(socket, buffer, static_cast<size_t>(bytes), state.stop);
+    if (bytes > 0) {
+      return SendChunked(socket, buffer, static_cast<size_t>(bytes), state.stop) ? FrameOutcome::kSent
+                                                                                 : FrameOutcome::kSendFailed;
+    }
     Sleep(kFrameRetryMs);
   }
-  if (PeerHasClosed(socket)) {
-    state.stop.store(true);
-    return false;
-  }
-  return true;
+  return FrameOutcome::kNoFrame;
 }

@@ -17,5 +17,11 @@ bool RunStream(SOCKET socket, const stream_protocol::StreamParameters& parameter
 // True if all 12 bytes of the reply went out.
 bool SendStartReply(SOCKET socket, bool accepted);
 
-// Reads one frame and sends it; false only when the client is gone.
-bool SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state);
+enum class FrameOutcome {
+  kSent,
+  kNoFrame,     // three reads 10 ms apart found none: this tick sends nothing
+  kSendFailed,  // the client is gone or stalled; the stop flag is set
+};
+
+// Reads one frame and sends it.
+FrameOutcome SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state);

@@ -152,3 +152,22 @@ TEST_F(ServerStream, QuitDuringAStreamEndsTheProgram) {
   EXPECT_EQ(server_->WaitForExit(milliseconds(10000)), 0) << server_->Output();
   EXPECT_TRUE(client->WaitForClose(kAnswerTime));
 }
+
+TEST(ServerWithoutFrames, StreamWaitsForFramesAndSeesTheClientLeave) {
+  // Frames without their end marker are never delivered: the camera runs, nothing comes.
+  const uint16_t port = FindFreePort();
+  ServerProcess server(port, {"VELMAR_DEVICES=emu:fault=noeoi"});
+  ASSERT_TRUE(server.WaitForOutput("with API versions", kStartTime)) << server.Output();
+  {
+    TestClient client(port);
+    ASSERT_TRUE(client.SendStart(StreamRequest(1, 30)));
+    ASSERT_EQ(client.ReadReply(kAnswerTime), stream_protocol::kStatusStreaming);
+    size_t received = 0;
+    EXPECT_FALSE(client.WaitForClose(milliseconds(2000), &received)) << "the stream goes on without frames";
+    EXPECT_EQ(received, 0u);
+  }
+  EXPECT_TRUE(server.WaitForOutput("Stop camera\r\n", kAnswerTime)) << server.Output();
+  EXPECT_TRUE(server.WaitForOutput("disconnected\r\n", kAnswerTime));
+  server.SendInput("q");
+  EXPECT_EQ(server.WaitForExit(milliseconds(10000)), 0);
+}
