@@ -136,7 +136,7 @@ TEST(CameraDialog, StartAndStopSwitchTheButtonsAndTheCamera) {
 }
 
 TEST(CameraDialog, StartPreviewsTheCameraChosenInTheList) {
-  PictureFolder pictures;
+  TestFolder pictures;
   PluggedCameras cameras({"", StillCamera(WriteSolidPicture(pictures.path(), 0, 200, 0), 25)});
   OrbeloRig rig({});
   rig.Open();

@@ -1,7 +1,6 @@
 #include "orbelo_rig.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QPushButton>
 #include <QtTest/QTest>
 #include <fstream>
@@ -39,18 +38,6 @@ bool AllBlack(const QImage& picture) {
 }
 
 }  // namespace
-
-PictureFolder::PictureFolder() { directory_.setAutoRemove(true); }
-
-std::string PictureFolder::path() const { return directory_.path().toStdString() + "/"; }
-
-std::vector<std::string> PictureFolder::Files(const std::string& extension) const {
-  std::vector<std::string> names;
-  const QStringList entries =
-      QDir(directory_.path()).entryList({QStringLiteral("*") + QString::fromStdString(extension)}, QDir::Files, QDir::Name);
-  for (const QString& entry : entries) names.push_back(entry.toStdString());
-  return names;
-}
 
 OrbeloRig::OrbeloRig(const OrbeloOptions& options)
     : dialog_(options, [this](QWidget*, const QString& text) { messages_.push_back(text); }) {}

@@ -4,25 +4,12 @@
 
 #include <QImage>
 #include <QString>
-#include <QTemporaryDir>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "camera_dialog.h"
-
-// A test folder for saved pictures, removed with the object.
-class PictureFolder {
- public:
-  PictureFolder();
-  // The folder with its trailing '/', as the options give it.
-  std::string path() const;
-  // Names of the files in it ending in `extension`, sorted.
-  std::vector<std::string> Files(const std::string& extension) const;
-
- private:
-  QTemporaryDir directory_;
-};
+#include "test_folder.h"
 
 class OrbeloRig {
  public:

@@ -29,7 +29,7 @@ uintmax_t FileSize(const std::string& path) {
 }
 
 // Waits for the one file of `extension` in `folder` to reach `size` bytes; its name.
-std::string WaitForFile(const PictureFolder& folder, const std::string& extension, uintmax_t size) {
+std::string WaitForFile(const TestFolder& folder, const std::string& extension, uintmax_t size) {
   std::string name;
   const bool found = QTest::qWaitFor(
       [&] {
@@ -46,7 +46,7 @@ class SaveBmpAtDepth : public ::testing::TestWithParam<std::pair<unsigned, uintm
 
 TEST_P(SaveBmpAtDepth, WritesTheFrameAsABottomUpFileThatReadsBack) {
   const auto [bits, expectedSize] = GetParam();
-  PictureFolder pictures, saved;
+  TestFolder pictures, saved;
   // Two frames a second: the preview keeps showing the saved frame for a while.
   PluggedCameras cameras({StillCamera(WriteQuadrantPicture(pictures.path()), 2)});
   OrbeloOptions options;
@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, SaveBmpAtDepth,
                          [](const auto& depth) { return std::to_string(depth.param.first) + "Bits"; });
 
 TEST(SaveJpg, SavesThePreviewedCamerasNewestImage) {
-  PictureFolder pictures, saved;
+  TestFolder pictures, saved;
   PluggedCameras cameras({"", StillCamera(WriteSolidPicture(pictures.path(), 0, 200, 0), 25)});
   OrbeloOptions options;
   options.saveDirectory = saved.path();
@@ -122,7 +122,7 @@ TEST(SaveJpg, SavesThePreviewedCamerasNewestImage) {
 }
 
 TEST(SavedPictures, NamesAreTheTickCountAndNeverReplaceAnOlderPicture) {
-  PictureFolder saved;
+  TestFolder saved;
   const uint32_t before = GetTickCount();
   const std::string stem = TickCountStem();
   const uint32_t after = GetTickCount();
@@ -147,7 +147,7 @@ TEST(SavedPictures, NamesAreTheTickCountAndNeverReplaceAnOlderPicture) {
 }
 
 TEST(SaveBmp, EachPressWritesItsOwnFile) {
-  PictureFolder saved;
+  TestFolder saved;
   PluggedCameras cameras({""});
   OrbeloOptions options;
   options.saveDirectory = saved.path();
@@ -165,7 +165,7 @@ TEST(SaveBmp, EachPressWritesItsOwnFile) {
 }
 
 TEST(SaveBmp, AFolderThatCannotTakeTheFileIsReportedOnceAPress) {
-  PictureFolder pictures;
+  TestFolder pictures;
   const std::string notAFolder = pictures.path() + "not-a-folder";
   std::ofstream(notAFolder) << "a plain file";
   PluggedCameras cameras({""});
