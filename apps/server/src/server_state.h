@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "stream_protocol.h"
+
 struct ServerState {
-  uint16_t port = 6022;
+  uint16_t port = stream_protocol::kDefaultPort;
   in_addr bindAddress{htonl(INADDR_ANY)};
   std::atomic<bool> quit{false};
   std::atomic<bool> stop{false};
