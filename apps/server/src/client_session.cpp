@@ -38,6 +38,22 @@ bool PeerHasClosed(SOCKET socket) {
   return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
+// One frame per timer period until sending fails, the client is gone or the server quits.
+void StreamFrames(SOCKET socket, int camera, StreamResources& resources, ServerState& state) {
+  auto lastFrame = std::chrono::steady_clock::now();
+  while (!state.stop.load() && !state.quit.load()) {
+    resources.WaitForTick();
+    const FrameOutcome outcome = SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state);
+    if (outcome == FrameOutcome::kSendFailed) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (outcome == FrameOutcome::kSent) {
+      lastFrame = now;
+    } else if (now - lastFrame >= kFramelessCheck && PeerHasClosed(socket)) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 bool HandleClient(SOCKET socket, ServerState& state) {
@@ -83,18 +99,7 @@ bool RunStream(SOCKET socket, const stream_protocol::StreamParameters& parameter
     } else {
       SendStartReply(socket, true);
       started = true;
-      auto lastFrame = std::chrono::steady_clock::now();
-      while (!state.stop.load() && !state.quit.load()) {
-        resources.WaitForTick();
-        const FrameOutcome outcome = SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state);
-        if (outcome == FrameOutcome::kSendFailed) break;
-        const auto now = std::chrono::steady_clock::now();
-        if (outcome == FrameOutcome::kSent) {
-          lastFrame = now;
-        } else if (now - lastFrame >= kFramelessCheck && PeerHasClosed(socket)) {
-          break;
-        }
-      }
+      StreamFrames(socket, camera, resources, state);
       StopCapture(camera);
       ConsolePrint("Stop camera\r\n");
     }
