@@ -1,6 +1,10 @@
 #include "camera_test_environment.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "boot.h"
 
@@ -8,8 +12,28 @@ CameraTestEnvironment::CameraTestEnvironment(std::string programName) : programN
   argv_[0] = programName_.data();
 }
 
+CameraTestEnvironment::CameraTestEnvironment(std::string programName, QSize screenSize)
+    : CameraTestEnvironment(std::move(programName)) {
+  screenSize_ = screenSize;
+}
+
+void CameraTestEnvironment::SelectOffscreenPlatform() {
+  if (!screenSize_.isValid()) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return;
+  }
+  // The offscreen platform reads its screens from a configuration file.
+  screenConfig_ = (std::filesystem::temp_directory_path() /
+                   (programName_ + "-screen-" + std::to_string(getpid()) + ".json"))
+                      .string();
+  std::ofstream(screenConfig_) << R"({"screens": [{"name": "test", "x": 0, "y": 0, "width": )" << screenSize_.width()
+                        << R"(, "height": )" << screenSize_.height()
+                        << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screenConfig_).c_str(), 1);
+}
+
 void CameraTestEnvironment::SetUp() {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  SelectOffscreenPlatform();
   // The tests plug their own cameras, to keep hold of them.
   setenv("VELMAR_DEVICES", "", 1);
   std::string error;
@@ -20,6 +44,7 @@ void CameraTestEnvironment::SetUp() {
 void CameraTestEnvironment::TearDown() {
   application_.reset();
   ShutdownSystem();
+  if (!screenConfig_.empty()) std::filesystem::remove(screenConfig_);
 }
 
 PluggedCameras::PluggedCameras(std::initializer_list<std::string_view> options) {

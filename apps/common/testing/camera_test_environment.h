@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSize>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -20,11 +21,17 @@
 class CameraTestEnvironment : public ::testing::Environment {
  public:
   explicit CameraTestEnvironment(std::string programName);
+  // The offscreen platform's one screen gets this size instead of Qt's 800 x 800.
+  CameraTestEnvironment(std::string programName, QSize screenSize);
   void SetUp() override;
   void TearDown() override;
 
  private:
+  void SelectOffscreenPlatform();
+
   std::string programName_;
+  QSize screenSize_;
+  std::string screenConfig_;  // the screen's configuration file, removed at the end
   int argc_ = 1;
   char* argv_[2] = {nullptr, nullptr};
   std::unique_ptr<QApplication> application_;

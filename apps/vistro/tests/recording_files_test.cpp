@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "recording_files.h"
-#include "viewer_rig.h"
+#include "test_folder.h"
 
 namespace {
 
@@ -49,10 +49,10 @@ TEST(RecordingFiles, NothingChosenRecordsNothing) {
 }
 
 TEST(RecordingFiles, LaterRunsGetNumberedFilesThatWereFree) {
-  const fs::path folder = TestFolder("numbered-runs");
-  const std::string chosen = (folder / "clip").string();
+  const TestFolder folder;
+  const std::string chosen = folder.path() + "clip";
   // A file of an earlier session that nobody chose now.
-  std::ofstream(folder / "clip-3.avi") << "keep me";
+  std::ofstream(chosen + "-3.avi") << "keep me";
 
   RecordingFiles files;
   ASSERT_TRUE(files.Choose(chosen));
@@ -61,7 +61,7 @@ TEST(RecordingFiles, LaterRunsGetNumberedFilesThatWereFree) {
   EXPECT_TRUE(fs::exists(chosen + "-2.avi"));  // taken at once
   EXPECT_EQ(files.NextRunFile(), chosen + "-4.avi");
   EXPECT_EQ(files.NextRunFile(), chosen + "-5.avi");
-  std::ifstream kept(folder / "clip-3.avi");
+  std::ifstream kept(chosen + "-3.avi");
   std::string content;
   std::getline(kept, content);
   EXPECT_EQ(content, "keep me");
@@ -69,7 +69,6 @@ TEST(RecordingFiles, LaterRunsGetNumberedFilesThatWereFree) {
   // A new choice starts over with the chosen file itself.
   ASSERT_TRUE(files.Choose(chosen + ".avi"));
   EXPECT_EQ(files.NextRunFile(), chosen + ".avi");
-  fs::remove_all(folder);
 }
 
 TEST(RecordingFiles, NumberedFileInAMissingFolderIsNotMade) {

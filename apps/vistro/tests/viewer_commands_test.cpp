@@ -2,15 +2,14 @@
 // takes the request, the driver's version, exposure, snapshots and full screen.
 #include <gtest/gtest.h>
 
-#include <QImage>
+#include <QDir>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "camclient.h"
 #include "emucam/request_log.h"
+#include "jpeg_check.h"
 #include "viewer_ids.h"
 #include "viewer_menu.h"
 #include "viewer_rig.h"
@@ -22,25 +21,11 @@ using namespace viewer_ids;
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::vector<fs::path> FilesIn(const fs::path& folder) {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-std::vector<uint8_t> ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The camera's requests from now on, in the tables' notation.
 class RequestWatch {
  public:
-  RequestWatch() { TestCamera()->ClearRequestLog(); }
-  std::string Requests() const { return emucam::FormatRequests(TestCamera()->RequestLog(), true); }
+  RequestWatch() { TestCamera().ClearRequestLog(); }
+  std::string Requests() const { return emucam::FormatRequests(TestCamera().RequestLog(), true); }
 };
 
 // A viewer whose posted Start has not run yet: idle, as after Stop.
@@ -69,7 +54,7 @@ TEST_F(IdleViewer, RunningOnlyCommandsDoNothing) {
   viewer().Command(kExposure);
   EXPECT_FALSE(rig_.state().running);
   EXPECT_EQ(rig_.state().frameThread, nullptr);
-  EXPECT_TRUE(FilesIn(rig_.folder()).empty());
+  EXPECT_TRUE(QDir(QString::fromStdString(rig_.folder())).isEmpty());
   EXPECT_FALSE(rig_.state().fullScreen);
   EXPECT_EQ(rig_.prompts().exposureQuestions, 0);
   EXPECT_FALSE(menu().IsEnabled(kStop));
@@ -201,22 +186,24 @@ TEST_F(RunningViewer, ExposureSendsWhatTheDialogAnswers) {
 TEST_F(RunningViewer, SnapshotsWithinOneSecondAreTwoFiles) {
   viewer().Command(kSnapshot);
   viewer().Command(kSnapshot);
-  const std::vector<fs::path> files = FilesIn(rig_.folder());
-  ASSERT_EQ(files.size(), 2u);
-  for (const fs::path& file : files) {
-    const std::vector<uint8_t> bytes = ReadAll(file);
-    ASSERT_GT(bytes.size(), 4u);
-    EXPECT_EQ(bytes[0], 0xFF);
-    EXPECT_EQ(bytes[1], 0xD8);
-    const QImage picture = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()), "JPG");
-    EXPECT_EQ(picture.size(), QSize(320, 240)) << file;
+  // Named by the date and time; one taken within the same second gets "-2".
+  const QStringList files = QDir(QString::fromStdString(rig_.folder())).entryList(QDir::Files, QDir::Name);
+  ASSERT_EQ(files.size(), 2);
+  const QString first = files[0].size() < files[1].size() ? files[0] : files[1];
+  const QString second = files[0].size() < files[1].size() ? files[1] : files[0];
+  EXPECT_TRUE(QRegularExpression("^\\d{14}\\.jpg$").match(first).hasMatch()) << first.toStdString();
+  if (first.left(14) == second.left(14)) {
+    EXPECT_EQ(second, first.left(14) + "-2.jpg");
   }
-  // Named by the date and time; a second one within the same second gets "-2".
-  std::string first = files[0].filename().string(), second = files[1].filename().string();
-  if (first.size() > second.size()) std::swap(first, second);
-  EXPECT_EQ(first.size(), std::string("20100305090407.jpg").size()) << first;
-  if (first.substr(0, 14) == second.substr(0, 14)) {
-    EXPECT_EQ(second, first.substr(0, 14) + "-2.jpg");
+
+  for (const QString& file : files) {
+    // Decoded by libjpeg-turbo: the camera's picture with its white first bar.
+    const std::optional<DecodedJpeg> picture = DecodeJpeg(ReadFileBytes(rig_.folder() + file.toStdString()));
+    ASSERT_TRUE(picture) << file.toStdString();
+    EXPECT_EQ(picture->width, 320);
+    EXPECT_EQ(picture->height, 240);
+    const uint8_t* barPixel = &picture->rgb[(70 * 320 + 20) * 3];
+    for (int channel = 0; channel < 3; ++channel) EXPECT_NEAR(barPixel[channel], 191, 24) << channel;
   }
   EXPECT_TRUE(rig_.WaitForFramesShown(2));  // snapshots leave the frames to the worker
 }
@@ -237,24 +224,24 @@ TEST_F(RunningViewer, FullScreenCoversTheScreenUntilALeftClick) {
 }
 
 TEST_F(IdleViewer, CaptureFileGetsOneAviAndTooLongNamesAreRefused) {
-  const std::string folder = rig_.folder().string();
-  rig_.prompts().captureFileAnswers = {QString::fromStdString(folder + "/clip"),
-                                       QString::fromStdString(folder + "/clip.avi"),
+  const std::string folder = rig_.folder();
+  rig_.prompts().captureFileAnswers = {QString::fromStdString(folder + "clip"),
+                                       QString::fromStdString(folder + "clip.avi"),
                                        QString(300, QLatin1Char('x')), QString()};
   viewer().Command(kSetCaptureFile);
-  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "/clip.avi");
+  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "clip.avi");
   viewer().Command(kSetCaptureFile);
-  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "/clip.avi");
+  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "clip.avi");
   EXPECT_TRUE(rig_.prompts().messages.empty());
 
   viewer().Command(kSetCaptureFile);  // too long
   ASSERT_EQ(rig_.prompts().messages.size(), 1u);
   EXPECT_EQ(rig_.prompts().messages[0].icon, QMessageBox::Warning);
   EXPECT_TRUE(rig_.prompts().messages[0].text.contains("too long"));
-  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "/clip.avi");
+  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "clip.avi");
 
   viewer().Command(kSetCaptureFile);  // cancelled
-  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "/clip.avi");
+  EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "clip.avi");
   EXPECT_EQ(rig_.prompts().captureFileQuestions, 4);
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <filesystem>
+#include <vector>
+#include <string>
 
 #include "avi_probe.h"
+#include "test_folder.h"
 #include "viewer_ids.h"
 #include "viewer_rig.h"
 #include "viewer_window.h"
@@ -15,17 +17,15 @@ using namespace viewer_ids;
 
 namespace {
 
-namespace fs = std::filesystem;
-
-ViewerOptions RecordingInto(const fs::path& folder, const char* name) {
+ViewerOptions RecordingInto(const std::string& file) {
   ViewerOptions options;
-  options.recordFile = (folder / name).string();
+  options.recordFile = file;
   return options;
 }
 
-void ExpectRecording(const fs::path& file, uint32_t frames, int width, int height) {
-  SCOPED_TRACE(file.string());
-  const AviProbe probe = ProbeAvi(file.string());
+void ExpectRecording(const std::string& file, uint32_t frames, int width, int height) {
+  SCOPED_TRACE(file);
+  const AviProbe probe = ProbeAvi(file);
   ASSERT_TRUE(probe.opened);
   EXPECT_EQ(probe.codec, "mjpeg");
   EXPECT_EQ(probe.width, width);
@@ -34,23 +34,22 @@ void ExpectRecording(const fs::path& file, uint32_t frames, int width, int heigh
 }
 
 TEST(ViewerRecording, RunRecordsEveryFrameItFetched) {
-  const fs::path folder = TestFolder("recording-run");
+  const TestFolder folder;
   {
-    ViewerRig rig(RecordingInto(folder, "clip"));
+    ViewerRig rig(RecordingInto(folder.path() + "clip"));
     ASSERT_TRUE(rig.StartAndRun());
     ASSERT_TRUE(rig.WaitForFramesRecorded(12));
     rig.viewer().Command(kStop);
     const uint32_t recorded = rig.state().framesRecorded;
     EXPECT_GE(rig.state().framesShown.load(), recorded);  // recorded frames are shown too
-    ExpectRecording(folder / "clip.avi", recorded, 320, 240);
+    ExpectRecording(folder.path() + "clip.avi", recorded, 320, 240);
   }
-  fs::remove_all(folder);
 }
 
 TEST(ViewerRecording, SecondRunKeepsTheFirstRecording) {
-  const fs::path folder = TestFolder("recording-two-runs");
+  const TestFolder folder;
   {
-    ViewerRig rig(RecordingInto(folder, "clip.avi"));
+    ViewerRig rig(RecordingInto(folder.path() + "clip.avi"));
     ASSERT_TRUE(rig.StartAndRun());
     ASSERT_TRUE(rig.WaitForFramesRecorded(5));
     rig.viewer().Command(kStop);
@@ -63,29 +62,27 @@ TEST(ViewerRecording, SecondRunKeepsTheFirstRecording) {
     const uint32_t second = rig.state().framesRecorded;
     ASSERT_NE(first, second);  // tells the files apart
 
-    ExpectRecording(folder / "clip.avi", first, 320, 240);
-    ExpectRecording(folder / "clip-2.avi", second, 640, 480);
-    EXPECT_FALSE(fs::exists(folder / "clip.avi.avi"));
+    ExpectRecording(folder.path() + "clip.avi", first, 320, 240);
+    ExpectRecording(folder.path() + "clip-2.avi", second, 640, 480);
+    EXPECT_EQ(folder.Files(".avi"), (std::vector<std::string>{"clip-2.avi", "clip.avi"}));
   }
-  fs::remove_all(folder);
 }
 
 TEST(ViewerRecording, ClosingDuringARecordingStillFinishesTheFile) {
-  const fs::path folder = TestFolder("recording-close");
+  const TestFolder folder;
   {
-    ViewerRig rig(RecordingInto(folder, "closing"));
+    ViewerRig rig(RecordingInto(folder.path() + "closing"));
     ASSERT_TRUE(rig.StartAndRun());
     ASSERT_TRUE(rig.WaitForFramesRecorded(6));
     rig.viewer().window()->close();
     EXPECT_TRUE(rig.viewer().quitPosted());
     rig.viewer().ShutDown();
-    ExpectRecording(folder / "closing.avi", rig.state().framesRecorded, 320, 240);
+    ExpectRecording(folder.path() + "closing.avi", rig.state().framesRecorded, 320, 240);
   }
-  fs::remove_all(folder);
 }
 
 TEST(ViewerRecording, CaptureFileThatCannotBeMadeEndsTheRunButNotTheProgram) {
-  ViewerRig rig(RecordingInto("/nonexistent-folder-for-vistro", "clip"));
+  ViewerRig rig(RecordingInto("/nonexistent-folder-for-vistro/clip"));
   ASSERT_TRUE(rig.StartAndRun());
   QTest::qWait(300);
   EXPECT_EQ(rig.state().framesRecorded.load(), 0u);

@@ -1,12 +1,12 @@
 #include "viewer_rig.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QTest>
 #include <atomic>
+
+#include "vistro_test_environment.h"
 
 namespace {
 
@@ -42,25 +42,13 @@ bool WaitForCount(const std::atomic<uint32_t>& counter, uint32_t more) {
 
 }  // namespace
 
-std::filesystem::path TestFolder(const std::string& name) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("vistro-test-" + std::to_string(getpid()) + "-" + name);
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
-}
-
-ViewerRig::ViewerRig(ViewerOptions options)
-    : folder_(TestFolder(::testing::UnitTest::GetInstance()->current_test_info()->name())),
-      prompts_(std::make_shared<ScriptedPrompts>()) {
-  if (options.snapshotDirectory.empty()) options.snapshotDirectory = folder_.string() + "/";
+ViewerRig::ViewerRig(ViewerOptions options) : prompts_(std::make_shared<ScriptedPrompts>()) {
+  PlugTestCamera();
+  if (options.snapshotDirectory.empty()) options.snapshotDirectory = folder_.path();
   viewer_ = std::make_unique<Viewer>(std::move(options), PromptsFrom(prompts_));
 }
 
-ViewerRig::~ViewerRig() {
-  viewer_.reset();
-  std::filesystem::remove_all(folder_);
-}
+ViewerRig::~ViewerRig() { viewer_.reset(); }
 
 bool ViewerRig::StartAndRun() {
   if (!viewer_->StartUp()) return false;

@@ -5,12 +5,12 @@
 #include <QMessageBox>
 #include <QString>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "preview_layout.h"
+#include "test_folder.h"
 #include "viewer.h"
 
 struct ShownMessage {
@@ -31,7 +31,8 @@ struct ScriptedPrompts {
 
 class ViewerRig {
  public:
-  // Snapshots go to the rig's folder unless the options name one.
+  // Snapshots go to the rig's folder unless the options name one. The test camera is
+  // plugged if a test before has unplugged it.
   explicit ViewerRig(ViewerOptions options = {});
   ~ViewerRig();
   ViewerRig(const ViewerRig&) = delete;
@@ -40,7 +41,8 @@ class ViewerRig {
   Viewer& viewer() { return *viewer_; }
   ViewerState& state() { return viewer_->state(); }
   ScriptedPrompts& prompts() { return *prompts_; }
-  const std::filesystem::path& folder() const { return folder_; }
+  // The rig's folder, with its trailing '/'.
+  std::string folder() const { return folder_.path(); }
 
   // StartUp, then lets the posted Start run. False if either did not happen.
   bool StartAndRun();
@@ -52,13 +54,10 @@ class ViewerRig {
   static void ProcessEvents();
 
  private:
-  std::filesystem::path folder_;
+  TestFolder folder_;
   std::shared_ptr<ScriptedPrompts> prompts_;
   std::unique_ptr<Viewer> viewer_;
 };
 
 // The preview rectangle now, read under previewLock.
 PreviewRect CurrentPreviewRect(ViewerState& state);
-
-// A fresh, empty folder for one test's files; `name` tells tests apart.
-std::filesystem::path TestFolder(const std::string& name);

@@ -1,14 +1,12 @@
-// The whole stack in the test process, as the viewer runs on it: the offscreen Qt
-// platform, the booted system with the velmar driver, and one emulated camera (VLM1:)
-// that the tests can reach to read its request log or unplug it.
+// The viewer's tests run on the shared camera test environment (offscreen platform on an
+// 800 x 480 landscape screen, booted system) with one emulated camera, VLM1:, that stays
+// plugged between tests; a test may unplug it and plug a fresh one.
 #pragma once
-
-#include <memory>
 
 #include "emucam/emulated_camera.h"
 
-// The camera plugged now; null while unplugged.
-std::shared_ptr<emucam::EmulatedCamera> TestCamera();
+// The camera plugged now.
+emucam::EmulatedCamera& TestCamera();
 // Unplugs the camera (the driver's removal runs before this returns).
 void UnplugTestCamera();
 // Plugs a fresh camera unless one is plugged.
