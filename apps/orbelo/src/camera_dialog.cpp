@@ -25,8 +25,6 @@ constexpr QPoint kPreviewPosition(15, 15);
 QPushButton* MakeButton(QWidget* dialog, const QString& text, int id) {
   auto* button = new QPushButton(text, dialog);
   button->setObjectName(QString::number(id));
-  // Enter must not press whichever button has the focus.
-  button->setAutoDefault(false);
   return button;
 }
 

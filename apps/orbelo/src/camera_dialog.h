@@ -41,7 +41,8 @@ class CCameraDialog : public QDialog {
   // so and leaves only Exit usable.
   void OnInitDialog();
 
-  // The caption's OK: ends the dialog only while no capture runs.
+  // OK ends the dialog only while no capture runs. Desktop window managers have no OK
+  // button in the caption, so this is the dialog's accept() for whoever calls it.
   void accept() override;
   // Cancel (Escape) never ends the dialog.
   void reject() override;

@@ -37,8 +37,6 @@ CSnapshotDialog::CSnapshotDialog(TesslyOptions options, ShowMessage showMessage)
   const DialogBaseUnits units = DialogBaseUnitsOf(font());
   setFixedSize(DialogUnitsToPixels(units, 0, 0, kWidthUnits, kHeightUnits).size());
   actionButton_->setObjectName(QString::number(kActionButtonId));
-  // Enter must not take a snapshot: only a press of the button does.
-  actionButton_->setAutoDefault(false);
   actionButton_->setGeometry(DialogUnitsToPixels(units, 37, 32, 50, 14));
   connect(actionButton_, &QPushButton::clicked, this, [this] { TakeSnapshot(); });
 }

@@ -40,7 +40,7 @@ class CSnapshotDialog : public QDialog {
   // empty when there was no new frame or no file could be made.
   std::string TakeSnapshot();
 
-  // Neither the caption's OK nor Escape ends the dialog.
+  // Neither OK (the dialog's accept()) nor Cancel (Escape) ends the dialog.
   void accept() override;
   void reject() override;
 

@@ -174,7 +174,6 @@ TEST(SnapshotDialog, OnlyTheCloseButtonEndsItAndStopsTheCamera) {
   dialog.reject();
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(IsCameraOpen(0));
-  EXPECT_TRUE(rig.Snapshots().empty()) << "Enter takes no snapshot";
 
   dialog.setResult(-1);
   EXPECT_TRUE(dialog.close());
