@@ -28,6 +28,14 @@ bool CanDeliver(const VlmDevice* device) {
   return IsOpenAndPresent(device) && device->frameCounter >= 2 && OutputReady(*device);
 }
 
+// One chroma plane of a 4:2:2 image (`height` rows of `chromaWidth` bytes) reduced to
+// 4:2:0: its even rows, packed.
+void KeepEvenChromaRows(const BYTE* source, BYTE* destination, DWORD chromaWidth, DWORD height) {
+  for (DWORD row = 0; row < height / 2; ++row) {
+    std::memcpy(destination + row * chromaWidth, source + 2 * row * chromaWidth, chromaWidth);
+  }
+}
+
 void MarkDelivered(VlmDevice& device, const RebuiltImage& image) { device.deliveredFrame = image.frameCounter; }
 
 // The decoded frame in the output format; the bytes written, or 0 when `capacity` is too
@@ -46,9 +54,13 @@ DWORD WriteDecodedFrame(VlmDevice& device, const DecodedImage& decoded, DWORD de
     ReduceChromaTo420(decoded.yPlane, destination, width, height);
     return device.outputImageSize;
   }
-  BYTE* const yuv = device.yuv420Buffer;
-  ReduceChromaTo420(decoded.yPlane, yuv, width, height);
-  const ImagePlanes planes{destination, yuv, yuv + width * height, yuv + width * height * 5 / 4};
+  // The converter reads luma straight from the decoder's plane, which holds the same
+  // samples a 4:2:0 copy would: only the chroma planes are reduced.
+  BYTE* const cb = device.yuv420Buffer + width * height;
+  BYTE* const cr = device.yuv420Buffer + width * height * 5 / 4;
+  KeepEvenChromaRows(decoded.cbPlane, cb, width / 2, height);
+  KeepEvenChromaRows(decoded.crPlane, cr, width / 2, height);
+  const ImagePlanes planes{destination, decoded.yPlane, cb, cr};
   return ConvertImage(device.converter, &planes, 0) >= 0 ? device.outputImageSize : 0;
 }
 
