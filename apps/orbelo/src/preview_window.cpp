@@ -30,11 +30,6 @@ bool PreviewWindow::CreateBitmap(unsigned bitsPerPixel) {
   return true;
 }
 
-size_t PreviewWindow::FrameBytes() const {
-  const std::lock_guard hold(bitsLock_);
-  return bits_.size();
-}
-
 void PreviewWindow::PostFrame(const uint8_t* pixels) {
   {
     const std::lock_guard hold(bitsLock_);

@@ -20,11 +20,8 @@ class PreviewWindow : public QWidget {
   // Makes the bitmap: black, kWidth x kHeight at bitsPerPixel (16, 24 or 32). False, and
   // no bitmap, for another depth.
   bool CreateBitmap(unsigned bitsPerPixel);
-  // Bytes of one frame in the bitmap's format; 0 without a bitmap.
-  size_t FrameBytes() const;
-
-  // From any thread: copies FrameBytes() bytes of `pixels` (top-down rows) into the
-  // bitmap and asks for one repaint. Ignored without a bitmap.
+  // From any thread: copies one frame of `pixels` (top-down rows in the bitmap's format)
+  // into the bitmap and asks for one repaint. Ignored without a bitmap.
   void PostFrame(const uint8_t* pixels);
 
   // A copy of the bitmap as a picture; null without a bitmap.

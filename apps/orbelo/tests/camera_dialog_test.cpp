@@ -10,6 +10,7 @@
 
 #include "camclient.h"
 #include "camera_test_environment.h"
+#include "display_format.h"
 #include "orbelo_rig.h"
 #include "preview_window.h"
 
@@ -92,7 +93,9 @@ TEST(CameraDialog, ListsEveryCameraAndPlacesThePreview) {
   EXPECT_GT(dialog.startButton()->x(), videoGroup.right());
   // The bitmap has the display's depth.
   EXPECT_GT(dialog.screenBits(), 0u);
-  EXPECT_EQ(preview->FrameBytes(), size_t{320} * 240 * dialog.screenBits() / 8);
+  const QImage bitmap = preview->CurrentFrame();
+  EXPECT_EQ(bitmap.size(), QSize(320, 240));
+  EXPECT_EQ(bitmap.format(), ImageFormatForDepth(dialog.screenBits()));
 }
 
 TEST(CameraDialog, WithoutACameraSaysSoWithTheCountAndOffersOnlyExit) {
