@@ -158,12 +158,14 @@ TEST_F(ControlTest, RegisterRequestsCheckBeforeSendingAnything) {
   EXPECT_EQ(result, 0x5Au);
 }
 
-TEST_F(ControlTest, ReadRegisterWhoseRequestsFailIsTrueWithAllOnes) {
+TEST_F(ControlTest, RegisterRequestsWhoseTransfersFailReadAllOnesAndWriteFalse) {
   session_.Emu().StallRegister(0x306, emucam::StallMode::Always);
   std::array<BYTE, 4> address{0x10, 0x00, 0, 0};
+  std::array<BYTE, 4> value{0x5A, 0x00, 0, 0};
   DWORD result = 0;
   EXPECT_TRUE(session_.Control(IOCTL_VLM_READ_REGISTER, address.data(), 4, &result, 4));
   EXPECT_EQ(result, 0xFFFFFFFFu);
+  EXPECT_FALSE(session_.Control(IOCTL_VLM_WRITE_REGISTER, address.data(), 4, value.data(), 4));
 }
 
 TEST_F(ControlTest, ManualExposureAboveOneHundredUsesLevelOneHundred) {
