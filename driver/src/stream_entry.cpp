@@ -1,9 +1,8 @@
 // Stream entry points the device manager calls: initialisation and release of the
 // stream device, open and close, and the calls that do nothing on this device.
 
-#include "colour_converter.h"
 #include "entry_guard.h"
-#include "jpeg_decoder.h"
+#include "output_format.h"
 #include "port_names.h"
 #include "sensor_detect.h"
 #include "start_camera.h"
@@ -14,10 +13,6 @@
 
 namespace {
 
-constexpr DWORD kDefaultWidth = 320;
-constexpr DWORD kDefaultHeight = 240;
-constexpr DWORD kDefaultBitsPerPixel = 24;
-constexpr DWORD kBlueFirst = 1;
 constexpr DWORD kNothingDone = 0xFFFFFFFF;
 
 // Controller reset, sensor detection and selection, reset again; every step runs.
@@ -28,19 +23,10 @@ bool StartController(VlmDevice* device) {
   return ok;
 }
 
-// The default output, RGB24 at 320 x 240, with its decoder, buffers and converter.
+// The default output, RGB24 at 320 x 240; the initialisation fails without any of its objects.
 bool MakeDefaultOutput(VlmDevice* device) {
-  device->sizeIndex = VLM_SIZE_320X240;
-  device->outputFormat = VLM_FORMAT_RGB24;
-  device->frameWidth = kDefaultWidth;
-  device->frameHeight = kDefaultHeight;
-  device->bitsPerPixel = kDefaultBitsPerPixel;
-  device->outputImageSize = kDefaultWidth * kDefaultHeight * kDefaultBitsPerPixel / 8;
-  device->decoder = CreateDecoder(kDefaultWidth, kDefaultHeight);
   device->jpegWorkBuffer = static_cast<BYTE*>(LocalAlloc(LPTR, kJpegWorkBufferBytes));
-  device->yuv420Buffer = static_cast<BYTE*>(LocalAlloc(LPTR, kDefaultWidth * kDefaultHeight * 3 / 2));
-  device->converter = CreateConverter(kDefaultWidth, kDefaultHeight, kDefaultWidth, kDefaultWidth / 2,
-                                      kDefaultBitsPerPixel, kBlueFirst);
+  SetOutputFormat(device, VLM_FORMAT_RGB24, VLM_SIZE_320X240);
   return device->decoder != nullptr && device->jpegWorkBuffer != nullptr && device->yuv420Buffer != nullptr &&
          device->converter != nullptr;
 }
