@@ -14,7 +14,11 @@
 
 #ifdef QT_TESTS_UNDER_THREAD_SANITIZER
 extern "C" const char* __tsan_default_suppressions() {
+  // GLib runs the event dispatcher of Qt's pooled threads; libpng writes pictures that
+  // those threads painted.
   return "called_from_lib:libQt6Core.so.6\n"
-         "called_from_lib:libQt6Gui.so.6\n";
+         "called_from_lib:libQt6Gui.so.6\n"
+         "called_from_lib:libglib-2.0.so.0\n"
+         "called_from_lib:libpng16.so.16\n";
 }
 #endif

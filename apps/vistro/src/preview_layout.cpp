@@ -61,10 +61,7 @@ void DrawPreview(ViewerState& state, const uint8_t* pixels) {
   PreviewFields& preview = state.preview;
   if (!preview.offscreenBitmap.exists()) return;
   preview.offscreenBitmap.SetBits(pixels);
-  if (state.mainWindow == nullptr) return;
-  state.mainWindow->RequestRepaint(QRect(static_cast<int>(preview.previewLeft), static_cast<int>(preview.previewTop),
-                                         static_cast<int>(preview.previewRight - preview.previewLeft),
-                                         static_cast<int>(preview.previewBottom - preview.previewTop)));
+  if (state.mainWindow != nullptr) state.mainWindow->RequestRepaint();
 }
 
 void ScaleAndDrawFrame(ViewerState& state, const uint8_t* frame, uint8_t* screenBuffer, size_t screenBufferBytes) {
@@ -76,13 +73,14 @@ void ScaleAndDrawFrame(ViewerState& state, const uint8_t* frame, uint8_t* screen
   ++state.framesShown;
 }
 
-void BlitPreview(ViewerState& state, QPainter& painter) {
-  if (!state.running) return;  // between runs the window shows its black background
+QRect BlitPreview(ViewerState& state, QPainter& painter) {
+  if (!state.running) return {};  // between runs the window shows its black background
   PreviewLockGuard lock(state);
   const PreviewFields& preview = state.preview;
-  if (!preview.offscreenBitmap.exists()) return;
-  painter.drawImage(QPoint(static_cast<int>(preview.previewLeft), static_cast<int>(preview.previewTop)),
-                    preview.offscreenBitmap.image());
+  if (!preview.offscreenBitmap.exists()) return {};
+  const QPoint corner(static_cast<int>(preview.previewLeft), static_cast<int>(preview.previewTop));
+  painter.drawImage(corner, preview.offscreenBitmap.image());
+  return QRect(corner, preview.offscreenBitmap.image().size());
 }
 
 void SetFullScreen(ViewerState& state, bool on) {

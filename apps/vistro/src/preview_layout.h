@@ -9,6 +9,7 @@
 #include "viewer_state.h"
 
 class QPainter;
+class QRect;
 
 struct PreviewRect {
   uint32_t left, top, right, bottom;
@@ -36,8 +37,8 @@ void DrawPreview(ViewerState& state, const uint8_t* pixels);
 void ScaleAndDrawFrame(ViewerState& state, const uint8_t* frame, uint8_t* screenBuffer, size_t screenBufferBytes);
 
 // Window thread, from the paint event: the one blit of the off-screen bitmap to the
-// preview rectangle, under previewLock.
-void BlitPreview(ViewerState& state, QPainter& painter);
+// preview rectangle, under previewLock. Returns the area drawn; empty between runs.
+QRect BlitPreview(ViewerState& state, QPainter& painter);
 
 // Full screen on (command bar hidden) or off (shown): the window stays top-most, the
 // preview is laid out again and the whole window repainted on black.

@@ -78,7 +78,7 @@ void Viewer::CreateWindowAndCommandBar() {
   handlers.presenceTimer = [this] { OnPresenceTimer(); };
   handlers.close = [this] { OnClose(); };
   handlers.leftButtonDown = [this] { OnLeftButtonDown(); };
-  handlers.paint = [this](QPainter& painter) { BlitPreview(state_, painter); };
+  handlers.paint = [this](QPainter& painter) { return BlitPreview(state_, painter); };
   window_ = std::make_unique<ViewerWindow>(screen->geometry(), std::move(handlers));
   state_.mainWindow = window_.get();
 

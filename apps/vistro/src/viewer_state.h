@@ -35,7 +35,7 @@ struct ViewerState {
   std::atomic<bool> fullScreen{false};
 
   RecordingFiles recording;      // changed only while idle
-  std::string runRecordingFile;  // the file of the current run; empty: the run does not record
+  std::string runRecordingFile;  // the current run's file while recording; empty: none could be made
   std::string snapshotDirectory;
 
   HANDLE frameThread = nullptr;

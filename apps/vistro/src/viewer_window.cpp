@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QToolButton>
 
 ViewerWindow::ViewerWindow(const QRect& screenGeometry, Handlers handlers)
@@ -12,7 +13,8 @@ ViewerWindow::ViewerWindow(const QRect& screenGeometry, Handlers handlers)
       handlers_(std::move(handlers)),
       commandBar_(new QMenuBar(this)) {
   setWindowTitle(QStringLiteral("Vistro"));
-  // The paint event covers everything in black first; the command bar keeps its palette.
+  // The paint event covers everything: the picture, black around it. The command bar
+  // keeps its own palette.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setGeometry(screenGeometry);
 
@@ -37,14 +39,12 @@ void ViewerWindow::MakeTopMost() {
   activateWindow();
 }
 
-void ViewerWindow::RequestRepaint(const QRect& area) {
-  QMetaObject::invokeMethod(this, [this, area] { update(area); }, Qt::QueuedConnection);
-}
+void ViewerWindow::RequestRepaint() { QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection); }
 
 void ViewerWindow::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.fillRect(event->rect(), Qt::black);
-  if (handlers_.paint) handlers_.paint(painter);
+  const QRect picture = handlers_.paint ? handlers_.paint(painter) : QRect();
+  for (const QRect& area : QRegion(event->rect()).subtracted(picture)) painter.fillRect(area, Qt::black);
 }
 
 void ViewerWindow::mousePressEvent(QMouseEvent* event) {

@@ -19,7 +19,8 @@ class ViewerWindow : public QWidget {
     std::function<void()> presenceTimer;
     std::function<void()> close;
     std::function<void()> leftButtonDown;
-    std::function<void(QPainter&)> paint;
+    // Paints the picture; returns the area it covered (the rest is painted black).
+    std::function<QRect(QPainter&)> paint;
   };
 
   // Placed at screenGeometry's corner with its size; the presence timer starts at once.
@@ -34,8 +35,9 @@ class ViewerWindow : public QWidget {
   void StopPresenceTimer() { presenceTimer_.stop(); }
   bool presenceTimerActive() const { return presenceTimer_.isActive(); }
 
-  // Any thread: the window repaints `area` on its own thread soon.
-  void RequestRepaint(const QRect& area);
+  // Any thread: the window repaints itself on its own thread soon. The request carries
+  // no data; the picture is handed over under the viewer's lock.
+  void RequestRepaint();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
