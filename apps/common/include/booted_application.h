@@ -11,6 +11,7 @@ class QApplication;
 // Boots the system (BootSystem), makes the QApplication and runs `program` in it. When
 // the boot fails, the reason goes to stderr and into a message box captioned `caption`,
 // and the result is 1; otherwise it is the result of `program`. ShutdownSystem runs last
-// in both cases. argc and argv are handed to QApplication, which keeps them.
+// in both cases. While `program` runs, SIGINT and SIGTERM close its windows
+// (CloseOnSignal). argc and argv are handed to QApplication, which keeps them.
 int RunBootedApplication(int& argc, char** argv, const QString& caption,
                          const std::function<int(QApplication&)>& program);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "boot.h"
+#include "close_on_signal.h"
 
 int RunBootedApplication(int& argc, char** argv, const QString& caption,
                          const std::function<int(QApplication&)>& program) {
@@ -15,6 +16,7 @@ int RunBootedApplication(int& argc, char** argv, const QString& caption,
   {
     QApplication application(argc, argv);
     if (booted) {
+      const CloseOnSignal closeOnSignal;
       result = program(application);
     } else {
       std::fprintf(stderr, "%s: the camera system cannot start: %s\n", qPrintable(caption), error.c_str());

@@ -1,0 +1,22 @@
+// SIGINT and SIGTERM close a windowed program the way its close box does, so that a
+// recording in progress is finished and the camera is released. A second signal, for a
+// program that refuses to close (a dialog that is capturing), ends it at once.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+class CloseOnSignal : public QObject {
+ public:
+  // Installs the handlers for the life of this object; one at a time per process.
+  explicit CloseOnSignal(QObject* parent = nullptr);
+  ~CloseOnSignal() override;
+  CloseOnSignal(const CloseOnSignal&) = delete;
+  CloseOnSignal& operator=(const CloseOnSignal&) = delete;
+
+ private:
+  void CloseWindows();
+
+  QSocketNotifier* notifier_ = nullptr;
+};
