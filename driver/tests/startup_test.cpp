@@ -98,6 +98,8 @@ struct StartupCase {
   const char* settings;  // light mode 2, level 128, register 0x008 = 1, register 0x180 switch 1
 };
 
+void PrintTo(const StartupCase& startup, std::ostream* out) { *out << "sensor " << startup.sensor; }
+
 const StartupCase kCases[] = {
     {"2", &kType2, 180, &kType2Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
     {"12", &kType12, 126, &kRegister002Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},

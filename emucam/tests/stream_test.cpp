@@ -32,6 +32,8 @@ struct SizeCase {
   int width, height;
 };
 
+void PrintTo(const SizeCase& size, std::ostream* out) { *out << size.width << "x" << size.height; }
+
 class StreamAtSize : public ::testing::TestWithParam<SizeCase> {};
 
 TEST_P(StreamAtSize, FramesDecodeBehindTheDriversHeaderToThePatternTheyShow) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ struct SensorProfile {
   uint16_t controllerId;             // controller registers 0x00B (high) and 0x00A (low)
   std::string_view description;
 };
+
+// A profile shows as its name (in test names and failure messages).
+inline std::ostream& operator<<(std::ostream& out, const SensorProfile& profile) { return out << profile.name; }
 
 // Every profile, in the order the detection would find them.
 std::span<const SensorProfile> AllSensorProfiles();
