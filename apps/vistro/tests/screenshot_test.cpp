@@ -31,6 +31,8 @@ struct Case {
   const char* name;
 };
 
+void PrintTo(const Case& screenshot, std::ostream* out) { *out << screenshot.name; }
+
 class Screenshot : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Screenshot, ShowsTheCameraPictureInItsColours) {
