@@ -21,6 +21,7 @@ constexpr int kFontPoints = 8;
 constexpr int kWidthUnits = 283, kHeightUnits = 145;
 // The preview window's place is given in pixels, not dialog units.
 constexpr QPoint kPreviewPosition(15, 15);
+constexpr int kPendingFailurePollMs = 50;  // how soon a failed save is reported
 
 QPushButton* MakeButton(QWidget* dialog, const QString& text, int id) {
   auto* button = new QPushButton(text, dialog);
@@ -56,10 +57,11 @@ CCameraDialog::CCameraDialog(OrbeloOptions options, ShowMessage showMessage)
 
   // The capture thread reports on its own thread; the message is shown on the dialog's.
   run_.bmpSaveFailed = [this](const std::string& folder) {
-    QMetaObject::invokeMethod(
-        this, [this, where = QString::fromStdString(folder)] { ReportBmpSaveFailure(where); },
-        Qt::QueuedConnection);
+    const std::lock_guard hold(pendingBmpFailureLock_);
+    pendingBmpFailure_ = QString::fromStdString(folder);
   };
+  connect(&pendingBmpFailureTimer_, &QTimer::timeout, this, &CCameraDialog::ReportPendingBmpSaveFailure);
+  pendingBmpFailureTimer_.start(kPendingFailurePollMs);
 }
 
 CCameraDialog::~CCameraDialog() {
@@ -174,6 +176,15 @@ void CCameraDialog::Exit() {
 void CCameraDialog::SaveJpg() { run_.saveJpgRequested = true; }
 
 void CCameraDialog::SaveBmp() { run_.saveBmpRequested = true; }
+
+void CCameraDialog::ReportPendingBmpSaveFailure() {
+  std::optional<QString> folder;
+  {
+    const std::lock_guard hold(pendingBmpFailureLock_);
+    folder.swap(pendingBmpFailure_);
+  }
+  if (folder) ReportBmpSaveFailure(*folder);
+}
 
 void CCameraDialog::ReportBmpSaveFailure(const QString& folder) {
   showMessage_(this, QStringLiteral("SaveBmp failed: the picture cannot be written to \"%1\".")

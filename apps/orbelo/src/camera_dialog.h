@@ -6,7 +6,10 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <mutex>
+#include <optional>
 
 #include "capture_thread.h"
 #include "orbelo_options.h"
@@ -70,6 +73,8 @@ class CCameraDialog : public QDialog {
   void SaveJpg();
   void SaveBmp();
   void ReportBmpSaveFailure(const QString& folder);
+  // Shows a failure the capture thread left in pendingBmpFailure_.
+  void ReportPendingBmpSaveFailure();
   // Releases the preview window and the thread-end event.
   void TidyUp();
 
@@ -87,4 +92,10 @@ class CCameraDialog : public QDialog {
   unsigned screenBits_ = 0;
   HANDLE captureThread_ = nullptr;
   CaptureRun run_;
+
+  // The capture thread leaves a failed BMP save's folder here; a timer on the dialog's
+  // thread shows it. Nothing but this guarded value crosses the threads.
+  std::mutex pendingBmpFailureLock_;
+  std::optional<QString> pendingBmpFailure_;
+  QTimer pendingBmpFailureTimer_;
 };
