@@ -10,7 +10,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "emucam/emulated_camera.h"
-#include "usbhost.h"
-#include "windows.h"
+#include "usbhost/usbhost.h"
+#include "platform/windows.h"
 
 namespace {
 

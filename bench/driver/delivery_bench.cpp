@@ -27,9 +27,9 @@ extern "C" {
 }
 
 #include "emucam/emulated_camera.h"
-#include "usbhost.h"
-#include "vlm_ioctl.h"
-#include "windows.h"
+#include "usbhost/usbhost.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "emucam/emulated_camera.h"
 #include "emucam/test_pattern.h"
-#include "scan_encoder.h"
+#include "emucam/scan_encoder.h"
 
 namespace {
 

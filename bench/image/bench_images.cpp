@@ -4,7 +4,7 @@
 
 #include <turbojpeg.h>
 
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 
 namespace {
 

@@ -11,9 +11,8 @@ extern "C" {
 }
 
 #include "bench_images.h"
-#include "colour_converter.h"
-#include "colour_converter_impl.h"
-#include "convert_dispatch.h"
+#include "image/colour_converter.h"
+#include "image/convert_path.h"
 
 namespace {
 
@@ -43,7 +42,7 @@ void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path) {
     return;
   }
   ColourConverter* c = CreateConverter(frame.width, frame.height, frame.width, frame.width / 2, bits, bits != 16);
-  c->convert = SelectConvertRoutine(bits, path);
+  SetConvertPath(c, path);
   Bytes out(bits / 8 * frame.width * frame.height);
   ImagePlanes planes{out.data(), frame.Y(), frame.Cb(), frame.Cr()};
   for (auto _ : state) {

@@ -11,7 +11,7 @@ extern "C" {
 }
 
 #include "bench_images.h"
-#include "jpeg_decoder.h"
+#include "image/jpeg_decoder.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "bmp_file.h"
-#include "display_format.h"
-#include "saved_pictures.h"
+#include "orbelo/bmp_file.h"
+#include "appcommon/display_format.h"
+#include "orbelo/saved_pictures.h"
 
 namespace {
 

@@ -19,18 +19,18 @@
 #include <thread>
 #include <vector>
 
-#include "boot.h"
-#include "camclient.h"
+#include "system/boot.h"
+#include "camclient/camclient.h"
 #include "child_process.h"
-#include "chunked_send.h"
+#include "server/chunked_send.h"
 #include "emucam/emulated_camera.h"
 #include "emucam/test_pattern.h"
 #include "frame_clock.h"
-#include "jpeg_stream_splitter.h"
-#include "server_state.h"
-#include "server_thread.h"
+#include "stream_protocol/jpeg_stream_splitter.h"
+#include "server/server_state.h"
+#include "server/server_thread.h"
 #include "test_client.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace {
 

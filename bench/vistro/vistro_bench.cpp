@@ -25,12 +25,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "boot.h"
-#include "camclient.h"
-#include "display_format.h"
-#include "preview_layout.h"
-#include "run_recording.h"
-#include "vlm_ioctl.h"
+#include "system/boot.h"
+#include "camclient/camclient.h"
+#include "appcommon/display_format.h"
+#include "vistro/preview_layout.h"
+#include "vistro/run_recording.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Counting the driver's cameras: every active device whose "Name" begins with "VLM".
-#include "camclient.h"
-#include "cestring.h"
-#include "devload.h"
-#include "winreg.h"
+#include "camclient/camclient.h"
+#include "platform/cestring.h"
+#include "platform/devload.h"
+#include "platform/winreg.h"
 
 namespace {
 

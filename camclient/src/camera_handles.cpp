@@ -4,10 +4,10 @@
 #include <array>
 #include <atomic>
 
-#include "camclient.h"
-#include "cestring.h"
+#include "camclient/camclient.h"
+#include "platform/cestring.h"
 #include "handle_table.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "camclient.h"
+#include "camclient/camclient.h"
 #include "handle_table.h"
-#include "vlm_ioctl.h"
-#include "winbase.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/winbase.h"
 
 namespace {
 

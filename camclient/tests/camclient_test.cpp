@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "camclient.h"
+#include "camclient/camclient.h"
 #include "camclient_test_environment.h"
-#include "devload.h"
-#include "vlm_ioctl.h"
-#include "windows.h"
+#include "platform/devload.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/windows.h"
 
 namespace {
 

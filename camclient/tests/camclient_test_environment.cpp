@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "boot.h"
+#include "system/boot.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 // Plugs one more emulated camera for a test and unplugs it at the end unless the test
 // has unplugged it already.

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "usb_descriptors.h"
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 
 inline constexpr const WCHAR* kUniqueDriverId = u"VELMAR";
 inline constexpr const WCHAR* kDriverKeyPath = u"Drivers\\USB\\ClientDrivers\\VELMAR";

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 
 namespace {
 

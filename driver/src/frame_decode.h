@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "jpeg_decoder.h"
+#include "image/jpeg_decoder.h"
 #include "vlm_device.h"
 
 // Where the image that first made the decoder fault is kept; the platform maps the

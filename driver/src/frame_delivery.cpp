@@ -3,13 +3,13 @@
 #include <cstring>
 #include <mutex>
 
-#include "chroma.h"
-#include "colour_converter.h"
+#include "image/chroma.h"
+#include "image/colour_converter.h"
 #include "frame_decode.h"
 #include "jpeg_rebuild.h"
 #include "newest_frame.h"
 #include "open_device.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "entry_guard.h"
 #include "frame_delivery.h"
 #include "io_control.h"
-#include "velmar.h"
+#include "velmar/velmar.h"
 
 extern "C" DWORD VLM_Read(DWORD_PTR open, LPVOID buffer, DWORD count) {
   return GuardEntry<DWORD>(0, [&] { return ReadFrame(DeviceFromHandle(open), buffer, count); });

@@ -9,7 +9,7 @@
 #include "output_format.h"
 #include "streaming.h"
 #include "version_text.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 #include "newest_frame.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 bool HasEndOfImage(const BYTE* data, DWORD count) {
   for (DWORD i = 0; i + 1 < count; ++i) {

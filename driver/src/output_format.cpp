@@ -2,9 +2,9 @@
 
 #include <mutex>
 
-#include "colour_converter.h"
-#include "jpeg_decoder.h"
-#include "vlm_ioctl.h"
+#include "image/colour_converter.h"
+#include "image/jpeg_decoder.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "cestring.h"
-#include "devload.h"
+#include "platform/cestring.h"
+#include "platform/devload.h"
 #include "registry_key.h"
 
 namespace {

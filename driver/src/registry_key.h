@@ -1,7 +1,7 @@
 // An open registry key that is closed on every way out.
 #pragma once
 
-#include "winreg.h"
+#include "platform/winreg.h"
 
 class RegistryKey {
  public:

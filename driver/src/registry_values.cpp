@@ -1,6 +1,6 @@
 #include "registry_values.h"
 
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "registry_key.h"
 
 namespace {

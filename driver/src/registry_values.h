@@ -1,7 +1,7 @@
 // Writing a table of registry values under HKEY_LOCAL_MACHINE.
 #pragma once
 
-#include "winreg.h"
+#include "platform/winreg.h"
 
 // One value; a null name ends a table. The size is computed from the data for REG_SZ,
 // REG_DWORD and REG_MULTI_SZ (strings, ended by an empty one); other types are refused.

@@ -2,7 +2,7 @@
 // the first start-up variant of sensor type 11.
 #pragma once
 
-#include "wintypes.h"
+#include "platform/wintypes.h"
 
 inline constexpr DWORD kSensorTypeNone = 7;
 inline constexpr DWORD kSensorType2 = 2;

@@ -2,7 +2,7 @@
 
 #include "sensor_types.h"
 #include "sequence_notation.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

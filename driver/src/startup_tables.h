@@ -3,7 +3,7 @@
 #pragma once
 
 #include "register_table.h"
-#include "wintypes.h"
+#include "platform/wintypes.h"
 
 // The table for a sensor type, its identifier and a size index (0 = 640 x 480,
 // 1 = 320 x 240); null when there is none.

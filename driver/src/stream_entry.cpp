@@ -8,8 +8,8 @@
 #include "start_camera.h"
 #include "streaming.h"
 #include "usb_attach.h"
-#include "velmar.h"
-#include "vlm_ioctl.h"
+#include "velmar/velmar.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "usb_attach.h"
 
-#include "devload.h"
+#include "platform/devload.h"
 #include "driver_identity.h"
 #include "entry_guard.h"
-#include "colour_converter.h"
-#include "jpeg_decoder.h"
+#include "image/colour_converter.h"
+#include "image/jpeg_decoder.h"
 #include "registry_key.h"
 #include "usb_descriptors.h"
-#include "velmar.h"
-#include "vlm_ioctl.h"
+#include "velmar/velmar.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

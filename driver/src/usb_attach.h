@@ -1,7 +1,7 @@
 // Taking a camera that USBD offers, and letting it go when it is unplugged.
 #pragma once
 
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 #include "vlm_device.h"
 
 inline constexpr int kCameraSupported = 0;

@@ -1,7 +1,7 @@
 // What the driver looks for in the camera's descriptors.
 #pragma once
 
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 
 inline constexpr WORD kCameraVendorId = 0x0AC8;
 inline constexpr WORD kMaxStreamingPacketSize = 1023;

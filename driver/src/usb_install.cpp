@@ -3,8 +3,8 @@
 #include "driver_identity.h"
 #include "entry_guard.h"
 #include "registry_values.h"
-#include "velmar.h"
-#include "winbase.h"
+#include "velmar/velmar.h"
+#include "platform/winbase.h"
 
 namespace {
 

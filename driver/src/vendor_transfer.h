@@ -3,7 +3,7 @@
 #pragma once
 
 #include "register_table.h"
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 #include "vlm_device.h"
 
 inline constexpr DWORD kVendorWriteTimeoutMs = 200;

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "usbdi.h"
-#include "winbase.h"
+#include "usbhost/usbdi.h"
+#include "platform/winbase.h"
 
 struct JpegDecoder;
 struct ColourConverter;

@@ -7,11 +7,11 @@
 
 #include "driver_identity.h"
 #include "driver_test_support.h"
-#include "loader.h"
+#include "platform/builtin_modules.h"
 #include "registry_values.h"
 #include "usb_attach.h"
-#include "velmar.h"
-#include "windows.h"
+#include "velmar/velmar.h"
+#include "platform/windows.h"
 
 namespace {
 
@@ -251,7 +251,7 @@ class PartialUsbd : public ::testing::Test {
   }
 
   void SetUp() override {
-    original_ = FindBuiltinModule(NormaliseModuleName(u"usbd.dll"));
+    original_ = FindBuiltinModule(u"usbd.dll");
     ASSERT_NE(original_, nullptr);
     driverIdCalls = settingsCalls = 0;
     unregisterSettingsResult = TRUE;

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "driver_test_support.h"
-#include "velmar.h"
-#include "vlm_ioctl.h"
-#include "windows.h"
+#include "velmar/velmar.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/windows.h"
 
 namespace {
 

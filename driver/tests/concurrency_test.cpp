@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "driver_test_support.h"
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <map>
 #include <string_view>
 
-#include "builtin_modules.h"
-#include "cestring.h"
+#include "platform/builtin_modules.h"
+#include "platform/cestring.h"
 #include "usb_attach.h"
-#include "velmar.h"
-#include "windows.h"
+#include "velmar/velmar.h"
+#include "platform/windows.h"
 
 namespace drvtest {
 namespace {

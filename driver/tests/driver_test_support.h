@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "emucam/emulated_camera.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 #include "vlm_device.h"
 
 namespace drvtest {

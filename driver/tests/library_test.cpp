@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "cestring.h"
-#include "loader.h"
-#include "windows.h"
+#include <filesystem>
+
+#include "platform/cestring.h"
+#include "platform/windows.h"
 
 namespace {
 
 TEST(DriverLibraryTest, ExportsEveryEntryPoint) {
-  const std::string folder = ExecutablePath().substr(0, ExecutablePath().rfind('/'));
-  HMODULE library = LoadLibraryW(Utf8ToUtf16(folder + "/libvelmar.so").c_str());
+  const std::filesystem::path folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  HMODULE library = LoadLibraryW(Utf8ToUtf16((folder / "libvelmar.so").string()).c_str());
   ASSERT_NE(library, nullptr) << GetLastError();
   for (const char16_t* name :
        {u"USBInstallDriver", u"USBUnInstallDriver", u"USBDeviceAttach", u"VLM_Init", u"VLM_Deinit", u"VLM_Open",

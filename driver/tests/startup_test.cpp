@@ -7,8 +7,8 @@
 
 #include "driver_test_support.h"
 #include "start_camera.h"
-#include "vlm_ioctl.h"
-#include "windows.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "driver_test_support.h"
 #include "streaming_interface.h"
 #include "vendor_transfer.h"
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "emucam/camera_options.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace emucam {
 

@@ -9,7 +9,7 @@
 #include "frame_source.h"
 #include "image_file.h"
 #include "packet_stream.h"
-#include "scan_encoder.h"
+#include "emucam/scan_encoder.h"
 
 namespace emucam {
 namespace {

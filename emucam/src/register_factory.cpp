@@ -1,7 +1,7 @@
 #include "emucam/backend_factory.h"
 
 #include "emucam/emulated_camera.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace emucam {
 

@@ -1,4 +1,4 @@
-#include "scan_encoder.h"
+#include "emucam/scan_encoder.h"
 
 #include <algorithm>
 #include <array>

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 
 namespace emucam::testing {
 

@@ -1,11 +1,11 @@
 #include <new>
 #include <string>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "device_names.h"
 #include "stream_device.h"
-#include "winbase.h"
-#include "winreg.h"
+#include "platform/winbase.h"
+#include "platform/winreg.h"
 
 using namespace platform_internal;
 

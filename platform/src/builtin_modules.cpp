@@ -1,4 +1,4 @@
-#include "builtin_modules.h"
+#include "platform/builtin_modules.h"
 
 #include <map>
 #include <mutex>
@@ -27,9 +27,9 @@ void RegisterBuiltinModule(std::u16string_view name, BuiltinExportLookup lookup)
   table.modules[NormaliseModuleName(name)] = lookup;
 }
 
-BuiltinExportLookup FindBuiltinModule(const std::u16string& normalisedName) {
+BuiltinExportLookup FindBuiltinModule(std::u16string_view name) {
   auto& table = Table();
   std::lock_guard lock(table.mutex);
-  auto found = table.modules.find(normalisedName);
+  auto found = table.modules.find(NormaliseModuleName(name));
   return found == table.modules.end() ? nullptr : found->second;
 }

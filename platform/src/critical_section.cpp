@@ -1,7 +1,7 @@
 #include <mutex>
 #include <new>
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 // Win32 critical sections are recursive: the owner may enter again and must leave as
 // often as it entered. A null or deleted section is refused with

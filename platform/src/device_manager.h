@@ -1,7 +1,7 @@
 // The device manager's side of CreateFileW.
 #pragma once
 
-#include "wintypes.h"
+#include "platform/wintypes.h"
 
 namespace platform_internal {
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <mutex>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "stream_device.h"
 
 namespace platform_internal {

@@ -1,7 +1,7 @@
 #include <new>
 
 #include "waitable.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 using namespace platform_internal;
 

@@ -1,8 +1,8 @@
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "device_manager.h"
 #include "files.h"
 #include "stream_object.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 using namespace platform_internal;
 

@@ -6,7 +6,7 @@
 
 #include "files.h"
 #include "stream_object.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace platform_internal {
 

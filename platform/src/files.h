@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "wintypes.h"
+#include "platform/wintypes.h"
 
 namespace platform_internal {
 

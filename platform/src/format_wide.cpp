@@ -1,7 +1,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 
 // The wsprintfW subset the system formats names with. Length modifiers 'l' and 'h'
 // are accepted and ignored: on Windows a long is 32 bits, so "%ld" takes an int.

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace platform_internal {
 

@@ -1,4 +1,4 @@
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;

@@ -10,9 +10,9 @@
 #include <mutex>
 #include <new>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "handle_table.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 using namespace platform_internal;
 

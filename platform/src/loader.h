@@ -4,14 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "builtin_modules.h"
-#include "wintypes.h"
+#include "platform/builtin_modules.h"
+#include "platform/wintypes.h"
 
 // Lower case, with ".dll" appended when the name has no extension (as Win32 does).
 std::u16string NormaliseModuleName(std::u16string_view name);
-
-// The lookup routine of a built-in module, or null.
-BuiltinExportLookup FindBuiltinModule(const std::u16string& normalisedName);
 
 // The running executable's absolute POSIX path (empty if it cannot be read).
 std::string ExecutablePath();

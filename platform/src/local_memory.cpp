@@ -3,7 +3,7 @@
 #include <new>
 #include <unordered_set>
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 // Blocks are tracked so that LocalFree can refuse a pointer it never handed out (or one
 // freed already) with the Win32 failure result instead of corrupting the heap.

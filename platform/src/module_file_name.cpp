@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 #include "loader.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 // The path is reported with '\' separators, as programs written for the device expect
 // when they cut the folder off their own file name.

@@ -5,8 +5,8 @@
 #include <new>
 #include <thread>
 
-#include "mmsystem.h"
-#include "winbase.h"
+#include "platform/mmsystem.h"
+#include "platform/winbase.h"
 
 // One thread runs every timer. Period n of a periodic timer is due at start + n*delay,
 // so late routines never shift the schedule: a late period fires at once and the

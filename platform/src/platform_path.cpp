@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "cestring.h"
+#include "platform/cestring.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "handle_table.h"
-#include "winreg.h"
+#include "platform/winreg.h"
 
 namespace platform_internal {
 

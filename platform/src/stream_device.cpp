@@ -1,6 +1,6 @@
 #include "stream_device.h"
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace platform_internal {
 

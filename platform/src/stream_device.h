@@ -7,7 +7,7 @@
 #include <string>
 
 #include "call_gate.h"
-#include "devload.h"
+#include "platform/devload.h"
 #include "handle_table.h"
 
 namespace platform_internal {

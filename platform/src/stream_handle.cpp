@@ -5,7 +5,7 @@
 #include "device_names.h"
 #include "stream_device.h"
 #include "stream_object.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace platform_internal {
 

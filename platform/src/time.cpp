@@ -2,7 +2,7 @@
 #include <ctime>
 #include <thread>
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0) {

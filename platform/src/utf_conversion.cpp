@@ -1,4 +1,4 @@
-#include "cestring.h"
+#include "platform/cestring.h"
 
 // Malformed input (bad UTF-8 sequences, lone surrogates) becomes U+FFFD rather than
 // being dropped or passed through, so every result is well-formed.

@@ -5,7 +5,7 @@
 #include <string>
 #include <sys/stat.h>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "test_driver_log.h"
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

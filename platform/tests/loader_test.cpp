@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "builtin_modules.h"
+#include "platform/builtin_modules.h"
 #include "test_driver_log.h"
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

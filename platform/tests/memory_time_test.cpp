@@ -5,7 +5,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

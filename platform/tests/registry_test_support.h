@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 class RegistryTest : public ::testing::Test {
  protected:

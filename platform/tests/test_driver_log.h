@@ -5,7 +5,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 struct TestDriverLog {
   // Calls per entry point.

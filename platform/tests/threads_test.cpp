@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

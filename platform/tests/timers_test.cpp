@@ -6,7 +6,7 @@
 #include <chrono>
 #include <vector>
 
-#include "windows.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "booted_application.h"
+#include "appcommon/booted_application.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
 #include <string>
 
-#include "boot.h"
-#include "close_on_signal.h"
+#include "system/boot.h"
+#include "appcommon/close_on_signal.h"
 
 int RunBootedApplication(int& argc, char** argv, const QString& caption,
                          const std::function<int(QApplication&)>& program) {

@@ -1,4 +1,4 @@
-#include "close_on_signal.h"
+#include "appcommon/close_on_signal.h"
 
 #include <fcntl.h>
 #include <unistd.h>

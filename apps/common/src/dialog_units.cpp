@@ -1,4 +1,4 @@
-#include "dialog_units.h"
+#include "appcommon/dialog_units.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
-#include "display_format.h"
+#include "appcommon/display_format.h"
 
 #include <QScreen>
 
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 int PixelFormatCode(unsigned bitsPerPixel) {
   switch (bitsPerPixel) {

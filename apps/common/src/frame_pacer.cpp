@@ -1,6 +1,6 @@
-#include "frame_pacer.h"
+#include "appcommon/frame_pacer.h"
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 FramePacer::FramePacer(UINT periodMs) {
   event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);

@@ -1,9 +1,9 @@
-#include "program_directory.h"
+#include "appcommon/program_directory.h"
 
 #include <vector>
 
-#include "cestring.h"
-#include "winbase.h"
+#include "platform/cestring.h"
+#include "platform/winbase.h"
 
 namespace {
 // Room for any POSIX path: a name cut short would give a wrong folder, not a shorter one.

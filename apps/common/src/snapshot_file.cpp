@@ -1,9 +1,9 @@
-#include "snapshot_file.h"
+#include "appcommon/snapshot_file.h"
 
 #include <cstdio>
 
-#include "cestring.h"
-#include "winbase.h"
+#include "platform/cestring.h"
+#include "platform/winbase.h"
 
 namespace {
 // A folder with this many pictures of one name already is not going to get a free one.

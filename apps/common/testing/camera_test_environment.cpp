@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "boot.h"
+#include "system/boot.h"
 
 CameraTestEnvironment::CameraTestEnvironment(std::string programName) : programName_(std::move(programName)) {
   argv_[0] = programName_.data();

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "emucam/emulated_camera.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 // Register once per test program:
 //   ::testing::AddGlobalTestEnvironment(new CameraTestEnvironment("orbelo_tests"));

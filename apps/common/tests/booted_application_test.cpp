@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "booted_application.h"
-#include "camclient.h"
+#include "appcommon/booted_application.h"
+#include "camclient/camclient.h"
 #include "offscreen_application.h"
 
 TEST(BootedApplication, ProgramRunsOnABootedSystemThatIsShutDownAfterwards) {

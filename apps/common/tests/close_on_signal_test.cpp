@@ -9,7 +9,7 @@
 #include <csignal>
 #include <functional>
 
-#include "close_on_signal.h"
+#include "appcommon/close_on_signal.h"
 #include "offscreen_application.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QFontMetrics>
 
-#include "dialog_units.h"
+#include "appcommon/dialog_units.h"
 #include "offscreen_application.h"
 
 TEST(DialogUnits, ScaleByAQuarterAndAnEighthOfTheBaseUnitsRounded) {

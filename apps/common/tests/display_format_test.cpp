@@ -6,8 +6,8 @@
 #include <QImage>
 #include <cstring>
 
-#include "display_format.h"
-#include "vlm_ioctl.h"
+#include "appcommon/display_format.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "frame_pacer.h"
+#include "appcommon/frame_pacer.h"
 
 TEST(FramePacer, WakesOncePerPeriod) {
   FramePacer pacer(20);

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "program_directory.h"
+#include "appcommon/program_directory.h"
 
 TEST(ProgramDirectory, IsTheExecutablesFolderWithATrailingSlash) {
   const std::filesystem::path executable = std::filesystem::canonical("/proc/self/exe");

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <vector>
 
-#include "snapshot_file.h"
-#include "winbase.h"
+#include "appcommon/snapshot_file.h"
+#include "platform/winbase.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bmp_file.h"
+#include "orbelo/bmp_file.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "camera_dialog.h"
+#include "orbelo/camera_dialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <utility>
 
-#include "camclient.h"
-#include "dialog_units.h"
-#include "display_format.h"
-#include "preview_window.h"
-#include "winbase.h"
+#include "camclient/camclient.h"
+#include "appcommon/dialog_units.h"
+#include "appcommon/display_format.h"
+#include "orbelo/preview_window.h"
+#include "platform/winbase.h"
 
 namespace {
 

@@ -1,17 +1,17 @@
-#include "capture_thread.h"
+#include "orbelo/capture_thread.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 #include <span>
 
-#include "camclient.h"
-#include "display_format.h"
-#include "frame_pacer.h"
-#include "preview_window.h"
-#include "saved_pictures.h"
-#include "vlm_ioctl.h"
-#include "winbase.h"
+#include "camclient/camclient.h"
+#include "appcommon/display_format.h"
+#include "appcommon/frame_pacer.h"
+#include "orbelo/preview_window.h"
+#include "orbelo/saved_pictures.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/winbase.h"
 
 namespace {
 

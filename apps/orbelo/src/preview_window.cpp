@@ -1,10 +1,10 @@
-#include "preview_window.h"
+#include "orbelo/preview_window.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <cstring>
 
-#include "display_format.h"
+#include "appcommon/display_format.h"
 
 PreviewWindow::PreviewWindow(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Display Window Class"));

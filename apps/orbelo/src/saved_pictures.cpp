@@ -1,10 +1,10 @@
-#include "saved_pictures.h"
+#include "orbelo/saved_pictures.h"
 
 #include <vector>
 
-#include "bmp_file.h"
-#include "snapshot_file.h"
-#include "winbase.h"
+#include "orbelo/bmp_file.h"
+#include "appcommon/snapshot_file.h"
+#include "platform/winbase.h"
 
 std::string TickCountStem() { return std::to_string(static_cast<int32_t>(GetTickCount())); }
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bmp_check.h"
-#include "bmp_file.h"
-#include "display_format.h"
+#include "orbelo/bmp_file.h"
+#include "appcommon/display_format.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
-#include "camclient.h"
+#include "camclient/camclient.h"
 #include "camera_test_environment.h"
-#include "display_format.h"
+#include "appcommon/display_format.h"
 #include "orbelo_rig.h"
-#include "preview_window.h"
+#include "orbelo/preview_window.h"
 
 namespace {
 

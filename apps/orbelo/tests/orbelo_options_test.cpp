@@ -5,29 +5,27 @@
 #include <string>
 #include <vector>
 
-#include "orbelo_options.h"
+#include "orbelo/orbelo_options.h"
 
 namespace {
 
 struct Parsed {
-  OrbeloCommand command;
+  cli::Outcome command;
   OrbeloOptions options;
   std::string error;
 };
 
 Parsed Parse(const std::vector<const char*>& words) {
-  std::vector<std::string> storage{"orbelo"};
-  storage.insert(storage.end(), words.begin(), words.end());
-  std::vector<char*> argv;
-  for (std::string& word : storage) argv.push_back(word.data());
   Parsed parsed{};
-  parsed.command = ParseOrbeloOptions(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.error);
+  const auto line = OrbeloCommandLine(parsed.options);
+  parsed.command = line->Parse(std::vector<std::string>(words.begin(), words.end()));
+  parsed.error = line->Error();
   return parsed;
 }
 
 TEST(OrbeloOptions, WithoutOptionsTheDisplayDepthAndTheCurrentFolderAreUsed) {
   const Parsed parsed = Parse({});
-  EXPECT_EQ(parsed.command, OrbeloCommand::kRun);
+  EXPECT_EQ(parsed.command, cli::Outcome::kRun);
   EXPECT_FALSE(parsed.options.depth.has_value());
   EXPECT_EQ(parsed.options.saveDirectory, "");
 }
@@ -35,7 +33,7 @@ TEST(OrbeloOptions, WithoutOptionsTheDisplayDepthAndTheCurrentFolderAreUsed) {
 TEST(OrbeloOptions, DepthAndFolderAreTaken) {
   for (const char* depth : {"16", "24", "32"}) {
     const Parsed parsed = Parse({"--depth", depth, "--save-dir", "/tmp/pictures"});
-    ASSERT_EQ(parsed.command, OrbeloCommand::kRun) << parsed.error;
+    ASSERT_EQ(parsed.command, cli::Outcome::kRun) << parsed.error;
     EXPECT_EQ(parsed.options.depth, static_cast<unsigned>(std::stoul(depth)));
     EXPECT_EQ(parsed.options.saveDirectory, "/tmp/pictures/");
   }
@@ -43,15 +41,15 @@ TEST(OrbeloOptions, DepthAndFolderAreTaken) {
 }
 
 TEST(OrbeloOptions, HelpWinsOverEverythingAfterIt) {
-  EXPECT_EQ(Parse({"--help"}).command, OrbeloCommand::kHelp);
-  EXPECT_EQ(Parse({"--depth", "16", "-h", "--bogus"}).command, OrbeloCommand::kHelp);
+  EXPECT_EQ(Parse({"--help"}).command, cli::Outcome::kHelp);
+  EXPECT_EQ(Parse({"--depth", "16", "-h", "--bogus"}).command, cli::Outcome::kHelp);
 }
 
 TEST(OrbeloOptions, BadInputIsRefusedWithAReason) {
   for (const auto& words : {std::vector<const char*>{"--depth", "8"}, {"--depth", "24bit"}, {"--depth"},
                             {"--save-dir"}, {"--save-dir", ""}, {"--camera", "1"}, {"picture.bmp"}}) {
     const Parsed parsed = Parse(words);
-    EXPECT_EQ(parsed.command, OrbeloCommand::kError) << words[0];
+    EXPECT_EQ(parsed.command, cli::Outcome::kError) << words[0];
     EXPECT_FALSE(parsed.error.empty()) << words[0];
   }
 }

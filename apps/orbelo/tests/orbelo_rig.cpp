@@ -5,7 +5,7 @@
 #include <QtTest/QTest>
 #include <fstream>
 
-#include "preview_window.h"
+#include "orbelo/preview_window.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "camera_dialog.h"
+#include "orbelo/camera_dialog.h"
 #include "test_folder.h"
 
 class OrbeloRig {

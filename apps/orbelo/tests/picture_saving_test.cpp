@@ -14,9 +14,9 @@
 #include "camera_test_environment.h"
 #include "jpeg_check.h"
 #include "orbelo_rig.h"
-#include "preview_window.h"
-#include "saved_pictures.h"
-#include "winbase.h"
+#include "orbelo/preview_window.h"
+#include "orbelo/saved_pictures.h"
+#include "platform/winbase.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "camera_test_environment.h"
 #include "orbelo_rig.h"
-#include "preview_window.h"
+#include "orbelo/preview_window.h"
 
 TEST(Screenshot, DialogWhilePreviewing) {
   PluggedCameras cameras({"", ""});

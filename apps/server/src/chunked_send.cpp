@@ -1,12 +1,12 @@
-#include "chunked_send.h"
+#include "server/chunked_send.h"
 
 #include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 
-#include "console_output.h"
-#include "winbase.h"
+#include "server/console_output.h"
+#include "platform/winbase.h"
 
 int SendPiece(SOCKET socket, const uint8_t* data, size_t length) {
   // poll rather than select: same wait, without select's limit on descriptor numbers.

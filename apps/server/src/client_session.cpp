@@ -1,4 +1,4 @@
-#include "client_session.h"
+#include "server/client_session.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <chrono>
 
-#include "camclient.h"
-#include "chunked_send.h"
-#include "console_output.h"
-#include "stream_resources.h"
-#include "windows.h"
+#include "camclient/camclient.h"
+#include "server/chunked_send.h"
+#include "server/console_output.h"
+#include "server/stream_resources.h"
+#include "platform/windows.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "console.h"
+#include "server/console.h"
 
 #include <poll.h>
 #include <sys/signalfd.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "console_output.h"
+#include "server/console_output.h"
 
 void PrintBanner() {
   ConsolePrint("=========================================\r\n");

@@ -1,4 +1,4 @@
-#include "console_output.h"
+#include "server/console_output.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -4,27 +4,16 @@
 #include <cstdio>
 #include <string>
 
-#include "boot.h"
-#include "console.h"
-#include "server_options.h"
-#include "server_thread.h"
-#include "termination_signals.h"
-#include "windows.h"
+#include "system/boot.h"
+#include "server/console.h"
+#include "server/server_options.h"
+#include "server/server_thread.h"
+#include "server/termination_signals.h"
+#include "platform/windows.h"
 
 int main(int argc, char** argv) {
   ServerState state;
-  std::string error;
-  switch (ParseServerOptions(argc, argv, state, error)) {
-    case OptionsOutcome::kHelp:
-      PrintServerUsage(stdout);
-      return 0;
-    case OptionsOutcome::kError:
-      std::fprintf(stderr, "server: %s\n", error.c_str());
-      PrintServerUsage(stderr);
-      return 2;
-    case OptionsOutcome::kRun:
-      break;
-  }
+  if (const auto status = ServerCommandLine(state)->Handle(argc, argv)) return *status;
 
   // Before BootSystem: every thread it starts must inherit the blocked signals.
   const int signalFd = BlockTerminationSignals();
@@ -32,6 +21,7 @@ int main(int argc, char** argv) {
     std::perror("server: cannot take over SIGINT and SIGTERM");
     return 1;
   }
+  std::string error;
   if (!BootSystem(error)) {
     std::fprintf(stderr, "server: cannot start the camera system: %s\n", error.c_str());
     ShutdownSystem();

@@ -1,14 +1,14 @@
-#include "server_thread.h"
+#include "server/server_thread.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 
-#include "client_session.h"
-#include "console_output.h"
-#include "server_state.h"
-#include "winsock_shim.h"
+#include "server/client_session.h"
+#include "server/console_output.h"
+#include "server/server_state.h"
+#include "server/winsock_shim.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "stream_resources.h"
+#include "server/stream_resources.h"
 
-#include "stream_protocol.h"
+#include "stream_protocol/stream_protocol.h"
 
 StreamResources::~StreamResources() {
   // The timer goes first: it must not set an event whose handle is already closed.

@@ -1,4 +1,4 @@
-#include "termination_signals.h"
+#include "server/termination_signals.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>

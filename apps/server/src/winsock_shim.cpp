@@ -1,4 +1,4 @@
-#include "winsock_shim.h"
+#include "server/winsock_shim.h"
 
 #include <sys/utsname.h>
 #include <unistd.h>

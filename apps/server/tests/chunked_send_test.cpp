@@ -8,7 +8,7 @@
 #include <numeric>
 #include <vector>
 
-#include "chunked_send.h"
+#include "server/chunked_send.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <random>
 #include <vector>
 
-#include "jpeg_image_size.h"
-#include "jpeg_stream_splitter.h"
+#include "stream_protocol/jpeg_image_size.h"
+#include "stream_protocol/jpeg_stream_splitter.h"
 
 namespace {
 

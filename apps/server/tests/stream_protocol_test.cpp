@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "stream_protocol.h"
+#include "stream_protocol/stream_protocol.h"
 
 using namespace stream_protocol;
 

@@ -1,4 +1,4 @@
-#include "snapshot_dialog.h"
+#include "tessly/snapshot_dialog.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -8,11 +8,11 @@
 #include <span>
 #include <utility>
 
-#include "camclient.h"
-#include "dialog_units.h"
-#include "program_directory.h"
-#include "snapshot_file.h"
-#include "vlm_ioctl.h"
+#include "camclient/camclient.h"
+#include "appcommon/dialog_units.h"
+#include "appcommon/program_directory.h"
+#include "appcommon/snapshot_file.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <QRegularExpression>
 #include <QtTest/QTest>
 
-#include "camclient.h"
+#include "camclient/camclient.h"
 #include "camera_test_environment.h"
 #include "jpeg_check.h"
-#include "snapshot_dialog.h"
+#include "tessly/snapshot_dialog.h"
 #include "test_folder.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

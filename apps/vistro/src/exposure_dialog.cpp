@@ -1,11 +1,11 @@
-#include "exposure_dialog.h"
+#include "vistro/exposure_dialog.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 
-#include "dialog_units.h"
+#include "appcommon/dialog_units.h"
 
 namespace {
 constexpr int kFontPoints = 10;

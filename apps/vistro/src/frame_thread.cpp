@@ -1,13 +1,13 @@
-#include "frame_thread.h"
+#include "vistro/frame_thread.h"
 
 #include <memory>
 #include <new>
 
-#include "camclient.h"
-#include "frame_pacer.h"
-#include "preview_layout.h"
-#include "run_recording.h"
-#include "viewer_state.h"
+#include "camclient/camclient.h"
+#include "appcommon/frame_pacer.h"
+#include "vistro/preview_layout.h"
+#include "vistro/run_recording.h"
+#include "vistro/viewer_state.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "offscreen_bitmap.h"
+#include "vistro/offscreen_bitmap.h"
 
 #include <cstring>
 #include <new>
 
-#include "display_format.h"
+#include "appcommon/display_format.h"
 
 bool OffscreenBitmap::Create(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
   Delete();

@@ -1,9 +1,9 @@
-#include "preview_layout.h"
+#include "vistro/preview_layout.h"
 
 #include <QPainter>
 #include <algorithm>
 
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 
 PreviewRect ComputePreviewRect(uint32_t screenWidth, uint32_t screenHeight, uint32_t commandBarHeight,
                                uint32_t imageWidth, uint32_t imageHeight, bool fullScreen) {

@@ -1,4 +1,4 @@
-#include "preview_scaler.h"
+#include "vistro/preview_scaler.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "recording_files.h"
+#include "vistro/recording_files.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "run_recording.h"
+#include "vistro/run_recording.h"
 
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 
 RunRecording::RunRecording(const std::string& path, uint32_t width, uint32_t height) {
   if (path.empty()) return;

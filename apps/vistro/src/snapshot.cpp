@@ -1,12 +1,12 @@
-#include "snapshot.h"
+#include "vistro/snapshot.h"
 
 #include <memory>
 #include <new>
 #include <span>
 
-#include "camclient.h"
-#include "snapshot_file.h"
-#include "viewer_state.h"
+#include "camclient/camclient.h"
+#include "appcommon/snapshot_file.h"
+#include "vistro/viewer_state.h"
 
 namespace {
 constexpr DWORD kSnapshotBufferBytes = 131072;

@@ -1,18 +1,18 @@
-#include "viewer.h"
+#include "vistro/viewer.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 
-#include "camclient.h"
-#include "display_format.h"
-#include "preview_layout.h"
-#include "program_directory.h"
-#include "viewer_ids.h"
-#include "viewer_menu.h"
-#include "viewer_window.h"
-#include "vlm_ioctl.h"
+#include "camclient/camclient.h"
+#include "appcommon/display_format.h"
+#include "vistro/preview_layout.h"
+#include "appcommon/program_directory.h"
+#include "vistro/viewer_ids.h"
+#include "vistro/viewer_menu.h"
+#include "vistro/viewer_window.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 const QString kCaption = QStringLiteral("Vistro");

@@ -1,15 +1,15 @@
 // The menu commands of the viewer.
 #include <QString>
 
-#include "camclient.h"
-#include "display_format.h"
-#include "preview_layout.h"
-#include "snapshot.h"
-#include "viewer.h"
-#include "viewer_ids.h"
-#include "viewer_menu.h"
-#include "viewer_window.h"
-#include "vlm_ioctl.h"
+#include "camclient/camclient.h"
+#include "appcommon/display_format.h"
+#include "vistro/preview_layout.h"
+#include "vistro/snapshot.h"
+#include "vistro/viewer.h"
+#include "vistro/viewer_ids.h"
+#include "vistro/viewer_menu.h"
+#include "vistro/viewer_window.h"
+#include "velmar/vlm_ioctl.h"
 
 using namespace viewer_ids;
 

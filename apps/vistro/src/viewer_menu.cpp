@@ -1,10 +1,10 @@
-#include "viewer_menu.h"
+#include "vistro/viewer_menu.h"
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 
-#include "viewer_ids.h"
+#include "vistro/viewer_ids.h"
 
 using namespace viewer_ids;
 

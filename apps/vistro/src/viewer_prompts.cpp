@@ -1,8 +1,8 @@
-#include "viewer_prompts.h"
+#include "vistro/viewer_prompts.h"
 
 #include <QFileDialog>
 
-#include "exposure_dialog.h"
+#include "vistro/exposure_dialog.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Start and stop of a preview run: the frame worker, and the menu states that follow it.
-#include "frame_thread.h"
-#include "viewer.h"
-#include "viewer_menu.h"
-#include "viewer_window.h"
+#include "vistro/frame_thread.h"
+#include "vistro/viewer.h"
+#include "vistro/viewer_menu.h"
+#include "vistro/viewer_window.h"
 
 void Viewer::StartRun() {
   state_.running = true;

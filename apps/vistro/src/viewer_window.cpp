@@ -1,4 +1,4 @@
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>

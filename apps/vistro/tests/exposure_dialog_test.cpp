@@ -8,7 +8,7 @@
 #include <QSlider>
 #include <QTest>
 
-#include "exposure_dialog.h"
+#include "vistro/exposure_dialog.h"
 
 namespace {
 

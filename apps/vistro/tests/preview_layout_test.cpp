@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "preview_layout.h"
+#include "vistro/preview_layout.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "preview_scaler.h"
+#include "vistro/preview_scaler.h"
 
 namespace {
 

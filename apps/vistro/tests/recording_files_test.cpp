@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "recording_files.h"
+#include "vistro/recording_files.h"
 #include "test_folder.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "viewer_rig.h"
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 
 namespace {
 

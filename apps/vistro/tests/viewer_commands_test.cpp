@@ -7,15 +7,15 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "camclient.h"
+#include "camclient/camclient.h"
 #include "emucam/request_log.h"
 #include "jpeg_check.h"
-#include "viewer_ids.h"
-#include "viewer_menu.h"
+#include "vistro/viewer_ids.h"
+#include "vistro/viewer_menu.h"
 #include "viewer_rig.h"
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
-#include "vlm_ioctl.h"
+#include "velmar/vlm_ioctl.h"
 
 using namespace viewer_ids;
 

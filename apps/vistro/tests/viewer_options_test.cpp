@@ -5,23 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "viewer_options.h"
+#include "vistro/viewer_options.h"
 
 namespace {
 
-OptionsOutcome Parse(const std::vector<std::string>& arguments, ViewerOptions& options, std::string& error) {
-  std::vector<std::string> storage{"vistro"};
-  storage.insert(storage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : storage) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  return ParseViewerOptions(static_cast<int>(storage.size()), argv.data(), options, error);
+cli::Outcome Parse(const std::vector<std::string>& arguments, ViewerOptions& options, std::string& error) {
+  const auto line = ViewerCommandLine(options);
+  const cli::Outcome outcome = line->Parse(arguments);
+  error = line->Error();
+  return outcome;
 }
 
 TEST(ViewerOptions, DefaultsAreTheViewersOwn) {
   ViewerOptions options;
   std::string error;
-  ASSERT_EQ(Parse({}, options, error), OptionsOutcome::kRun);
+  ASSERT_EQ(Parse({}, options, error), cli::Outcome::kRun);
   EXPECT_EQ(options.recordFile, "");
   EXPECT_FALSE(options.large);
   EXPECT_FALSE(options.fullScreen);
@@ -35,7 +33,7 @@ TEST(ViewerOptions, EveryOptionIsTaken) {
   ASSERT_EQ(Parse({"--record", "/tmp/clip", "--size", "640x480", "--fullscreen", "--snapshot-dir", "/tmp/shots",
                    "--depth", "16"},
                   options, error),
-            OptionsOutcome::kRun)
+            cli::Outcome::kRun)
       << error;
   EXPECT_EQ(options.recordFile, "/tmp/clip");
   EXPECT_TRUE(options.large);
@@ -47,7 +45,7 @@ TEST(ViewerOptions, EveryOptionIsTaken) {
 TEST(ViewerOptions, HelpWins) {
   ViewerOptions options;
   std::string error;
-  EXPECT_EQ(Parse({"--size", "640x480", "--help"}, options, error), OptionsOutcome::kHelp);
+  EXPECT_EQ(Parse({"--size", "640x480", "--help"}, options, error), cli::Outcome::kHelp);
 }
 
 TEST(ViewerOptions, BadValuesAreRefusedWithAReason) {
@@ -58,7 +56,7 @@ TEST(ViewerOptions, BadValuesAreRefusedWithAReason) {
   for (const auto& arguments : cases) {
     ViewerOptions options;
     std::string error;
-    EXPECT_EQ(Parse(arguments, options, error), OptionsOutcome::kError) << arguments[0];
+    EXPECT_EQ(Parse(arguments, options, error), cli::Outcome::kError) << arguments[0];
     EXPECT_FALSE(error.empty()) << arguments[0];
   }
 }

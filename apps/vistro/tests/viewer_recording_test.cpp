@@ -9,9 +9,9 @@
 
 #include "avi_probe.h"
 #include "test_folder.h"
-#include "viewer_ids.h"
+#include "vistro/viewer_ids.h"
 #include "viewer_rig.h"
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 
 using namespace viewer_ids;
 

@@ -9,9 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "preview_layout.h"
+#include "vistro/preview_layout.h"
 #include "test_folder.h"
-#include "viewer.h"
+#include "vistro/viewer.h"
 
 struct ShownMessage {
   bool owned;  // shown over the viewer's window

@@ -5,11 +5,11 @@
 #include <QTest>
 #include <chrono>
 
-#include "camclient.h"
-#include "viewer_ids.h"
-#include "viewer_menu.h"
+#include "camclient/camclient.h"
+#include "vistro/viewer_ids.h"
+#include "vistro/viewer_menu.h"
 #include "viewer_rig.h"
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
 
 using namespace viewer_ids;

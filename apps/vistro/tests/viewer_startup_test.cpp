@@ -9,12 +9,12 @@
 #include <QScreen>
 #include <QTest>
 
-#include "viewer_ids.h"
-#include "viewer_menu.h"
+#include "vistro/viewer_ids.h"
+#include "vistro/viewer_menu.h"
 #include "viewer_rig.h"
-#include "viewer_window.h"
+#include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 using namespace viewer_ids;
 

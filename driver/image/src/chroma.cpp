@@ -1,4 +1,4 @@
-#include "chroma.h"
+#include "image/chroma.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "colour_converter.h"
+#include "image/colour_converter.h"
 
 #include <new>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "colour_converter.h"
+#include "image/colour_converter.h"
 
 // One row pair of the image: two luma rows, their chroma row, two output rows.
 struct RowPair {

@@ -33,3 +33,9 @@ ConvertRoutine SelectConvertRoutine(std::uint32_t bitsPerPixel, ConvertPath path
     default: return ConvertRgb32Scalar;
   }
 }
+
+bool SetConvertPath(ColourConverter* converter, ConvertPath path) {
+  if (converter == nullptr || !ConvertPathSupported(path)) return false;
+  converter->convert = SelectConvertRoutine(converter->bitsPerPixel, path);
+  return true;
+}

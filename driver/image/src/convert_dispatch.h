@@ -5,14 +5,7 @@
 #include <cstdint>
 
 #include "colour_converter_impl.h"
-
-enum class ConvertPath { Scalar, Sse2, Avx2, Avx512 };
-
-// The fastest path this processor runs.
-ConvertPath BestConvertPath();
-
-// True when this processor can run the path.
-bool ConvertPathSupported(ConvertPath path);
+#include "image/convert_path.h"
 
 // The routine of a path for a depth of 16, 24 or 32 bits; 24 and 32 bits serve
 // both byte orders.

@@ -1,4 +1,4 @@
-#include "jpeg_decoder.h"
+#include "image/jpeg_decoder.h"
 
 #include <cstring>
 #include <limits>

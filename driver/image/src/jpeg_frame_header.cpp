@@ -1,6 +1,6 @@
 #include "jpeg_frame_header.h"
 
-#include "jpeg_decoder.h"
+#include "image/jpeg_decoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 
 #include "jpeg_tables.h"
 

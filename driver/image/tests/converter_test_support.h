@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "colour_converter.h"
+#include "image/colour_converter.h"
 #include "colour_converter_impl.h"
 #include "convert_dispatch.h"
 

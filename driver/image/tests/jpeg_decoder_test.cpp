@@ -1,10 +1,10 @@
-#include "jpeg_decoder.h"
+#include "image/jpeg_decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 #include "test_images.h"
 
 namespace {

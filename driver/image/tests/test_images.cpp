@@ -12,7 +12,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 
 Bytes EncodeJpeg(const EncodeOptions& o) {
   jpeg_compress_struct c{};

@@ -9,10 +9,10 @@
 #include <memory>
 
 #include "capture_test_support.h"
-#include "chroma.h"
-#include "colour_converter.h"
-#include "convert_scalar.h"
-#include "jpeg_decoder.h"
+#include "image/chroma.h"
+#include "image/colour_converter.h"
+#include "image/convert_path.h"
+#include "image/jpeg_decoder.h"
 
 namespace {
 
@@ -58,10 +58,10 @@ Bytes ReferenceRgb(const Bytes& jpeg, const RgbCase& rgb, const SizeCase& size, 
       CreateConverter(size.width, size.height, size.width, size.width / 2, rgb.bitsPerPixel, rgb.blueFirst));
   Bytes rgbImage(pixels * rgb.bitsPerPixel / 8);
   const ImagePlanes planes{rgbImage.data(), planar.data(), planar.data() + pixels, planar.data() + pixels * 5 / 4};
-  switch (rgb.bitsPerPixel) {
-    case 16: ConvertRgb565Scalar(*converter, planes, phase); break;
-    case 24: ConvertRgb24Scalar(*converter, planes, phase); break;
-    default: ConvertRgb32Scalar(*converter, planes, phase); break;
+  // A converter's dither phase starts at 0 and moves on by one with every image.
+  if (!SetConvertPath(converter.get(), ConvertPath::Scalar)) return {};
+  for (uint32_t image = 0; image <= phase; ++image) {
+    if (ConvertImage(converter.get(), &planes, 0) != 0) return {};
   }
   return rgbImage;
 }

@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "emucam/test_pattern.h"
-#include "jpeg_header.h"
-#include "scan_encoder.h"
+#include "image/jpeg_header.h"
+#include "emucam/scan_encoder.h"
 
 namespace captest {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "driver_test_support.h"
-#include "vlm_ioctl.h"
-#include "windows.h"
+#include "velmar/vlm_ioctl.h"
+#include "platform/windows.h"
 
 namespace captest {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "capture_test_support.h"
-#include "velmar.h"
+#include "velmar/velmar.h"
 
 namespace {
 

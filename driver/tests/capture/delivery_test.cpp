@@ -12,7 +12,7 @@
 #include <iterator>
 
 #include "capture_test_support.h"
-#include "colour_converter.h"
+#include "image/colour_converter.h"
 #include "frame_decode.h"
 
 namespace {

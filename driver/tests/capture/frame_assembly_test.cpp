@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame_assembly.h"
-#include "jpeg_header.h"
+#include "image/jpeg_header.h"
 #include "jpeg_rebuild.h"
 #include "newest_frame.h"
 

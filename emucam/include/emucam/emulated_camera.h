@@ -20,7 +20,7 @@
 #include "emucam/camera_options.h"
 #include "emucam/request_log.h"
 #include "emucam/sensor_profile.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace emucam {
 

@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "device_config.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 namespace {

@@ -4,10 +4,10 @@
 #include <mutex>
 #include <vector>
 
-#include "cestring.h"
-#include "usbhost.h"
+#include "platform/cestring.h"
+#include "usbhost/usbhost.h"
 #include "wide_text.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbhost {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 

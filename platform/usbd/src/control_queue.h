@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "transfer.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 

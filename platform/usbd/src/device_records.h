@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 

@@ -6,7 +6,7 @@
 #include "client_registry.h"
 #include "host_state.h"
 #include "usb_funcs.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbhost {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "control_queue.h"
 #include "device_records.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 

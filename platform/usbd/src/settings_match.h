@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbhost {
 

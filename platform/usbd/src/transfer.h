@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 
 namespace usbhost {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host_state.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbhost {
 namespace {

@@ -1,7 +1,7 @@
 // The USB_FUNCS table handed to every client driver's USBDeviceAttach.
 #pragma once
 
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 
 namespace usbhost {
 

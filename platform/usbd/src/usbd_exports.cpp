@@ -5,10 +5,10 @@
 #include <string_view>
 #include <utility>
 
-#include "builtin_modules.h"
+#include "platform/builtin_modules.h"
 #include "client_registry.h"
 #include "wide_text.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbhost {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "wintypes.h"
+#include "platform/wintypes.h"
 
 namespace usbhost {
 

@@ -7,7 +7,7 @@
 
 #include "host_fixture.h"
 #include "id_table.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbtest {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "device_config.h"
 #include "test_backend.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbtest {
 namespace {

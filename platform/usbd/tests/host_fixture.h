@@ -11,7 +11,7 @@
 
 #include "test_backend.h"
 #include "test_client.h"
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbtest {
 

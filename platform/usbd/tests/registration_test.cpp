@@ -5,7 +5,7 @@
 #include "client_registry.h"
 #include "settings_match.h"
 #include "test_backend.h"
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace usbtest {
 namespace {

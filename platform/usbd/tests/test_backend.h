@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "usbhost.h"
+#include "usbhost/usbhost.h"
 
 namespace usbtest {
 

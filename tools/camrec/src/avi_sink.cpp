@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "avi_writer.h"
-#include "frame_sink.h"
-#include "jpeg_image_size.h"
+#include "avi/avi_writer.h"
+#include "camrec/frame_sink.h"
+#include "stream_protocol/jpeg_image_size.h"
 
 namespace {
 

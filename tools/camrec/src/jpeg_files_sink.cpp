@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "frame_sink.h"
+#include "camrec/frame_sink.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <string>
 
-#include "frame_sink.h"
-#include "progress_report.h"
-#include "recorder.h"
-#include "recorder_options.h"
-#include "stream_connection.h"
+#include "camrec/frame_sink.h"
+#include "camrec/progress_report.h"
+#include "camrec/recorder.h"
+#include "camrec/recorder_options.h"
+#include "camrec/stream_connection.h"
 
 namespace {
 
@@ -42,19 +42,9 @@ std::unique_ptr<FrameSink> MakeSink(const RecorderOptions& options, std::string&
 
 int main(int argc, char** argv) {
   RecorderOptions options;
-  std::string error;
-  switch (ParseRecorderOptions(argc, argv, options, error)) {
-    case RecorderCommand::kHelp:
-      PrintRecorderUsage(stdout);
-      return 0;
-    case RecorderCommand::kError:
-      std::fprintf(stderr, "camrec: %s\n", error.c_str());
-      PrintRecorderUsage(stderr);
-      return 2;
-    case RecorderCommand::kRecord:
-      break;
-  }
+  if (const auto status = RecorderCommandLine(options)->Handle(argc, argv)) return *status;
   InstallSignalHandlers();
+  std::string error;
 
   StreamConnection connection = ConnectToServer(options.host, options.port, options.connectRetry, error);
   if (!connection.IsOpen()) return Fail(error);

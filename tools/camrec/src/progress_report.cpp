@@ -1,4 +1,4 @@
-#include "progress_report.h"
+#include "camrec/progress_report.h"
 
 #include <unistd.h>
 

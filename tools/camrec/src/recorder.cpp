@@ -1,4 +1,4 @@
-#include "recorder.h"
+#include "camrec/recorder.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "jpeg_stream_splitter.h"
+#include "stream_protocol/jpeg_stream_splitter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "stream_connection.h"
+#include "camrec/stream_connection.h"
 
 #include <fcntl.h>
 #include <netdb.h>

@@ -4,23 +4,21 @@
 #include <string>
 #include <vector>
 
-#include "recorder_options.h"
+#include "camrec/recorder_options.h"
 
 namespace {
 
 struct Parsed {
-  RecorderCommand command;
+  cli::Outcome command;
   RecorderOptions options;
   std::string error;
 };
 
 Parsed Parse(const std::vector<std::string>& arguments) {
-  std::vector<std::string> storage = {"camrec"};
-  storage.insert(storage.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& argument : storage) argv.push_back(argument.data());
   Parsed parsed;
-  parsed.command = ParseRecorderOptions(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.error);
+  const auto line = RecorderCommandLine(parsed.options);
+  parsed.command = line->Parse(arguments);
+  parsed.error = line->Error();
   return parsed;
 }
 
@@ -28,7 +26,7 @@ Parsed Parse(const std::vector<std::string>& arguments) {
 
 TEST(RecorderOptions, DefaultsAskTheLocalServerForCameraZeroAtQuarterSize) {
   const Parsed parsed = Parse({});
-  ASSERT_EQ(parsed.command, RecorderCommand::kRecord);
+  ASSERT_EQ(parsed.command, cli::Outcome::kRun);
   EXPECT_EQ(parsed.options.host, "127.0.0.1");
   EXPECT_EQ(parsed.options.port, 6022);
   EXPECT_EQ(parsed.options.stream.camera, 0);
@@ -44,7 +42,7 @@ TEST(RecorderOptions, DefaultsAskTheLocalServerForCameraZeroAtQuarterSize) {
 TEST(RecorderOptions, ValuesGoWhereTheyBelong) {
   const Parsed parsed = Parse({"--host", "camera.local", "--port=7000", "--camera", "2", "--size", "640x480",
                                "--rate", "30", "-n", "40", "-t", "2.5", "-o", "x.avi", "--connect-timeout", "3", "-q"});
-  ASSERT_EQ(parsed.command, RecorderCommand::kRecord) << parsed.error;
+  ASSERT_EQ(parsed.command, cli::Outcome::kRun) << parsed.error;
   EXPECT_EQ(parsed.options.host, "camera.local");
   EXPECT_EQ(parsed.options.port, 7000);
   EXPECT_EQ(parsed.options.stream.camera, 2);
@@ -63,12 +61,12 @@ TEST(RecorderOptions, OutOfRangeOrMalformedValuesAreErrors) {
            {"--frames", "0"}, {"--frames", "-3"}, {"--seconds", "0"}, {"--seconds", "soon"}, {"--rate"},
            {"--colour", "red"}}) {
     const Parsed parsed = Parse(arguments);
-    EXPECT_EQ(parsed.command, RecorderCommand::kError) << arguments.front();
+    EXPECT_EQ(parsed.command, cli::Outcome::kError) << arguments.front();
     EXPECT_FALSE(parsed.error.empty());
   }
 }
 
 TEST(RecorderOptions, HelpWinsOverEverythingElse) {
-  EXPECT_EQ(Parse({"--rate", "5", "--help"}).command, RecorderCommand::kHelp);
-  EXPECT_EQ(Parse({"-h"}).command, RecorderCommand::kHelp);
+  EXPECT_EQ(Parse({"--rate", "5", "--help"}).command, cli::Outcome::kHelp);
+  EXPECT_EQ(Parse({"-h"}).command, cli::Outcome::kHelp);
 }

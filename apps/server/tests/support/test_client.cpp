@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <thread>
 
-#include "jpeg_stream_splitter.h"
+#include "stream_protocol/jpeg_stream_splitter.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "stream_protocol.h"
+#include "stream_protocol/stream_protocol.h"
 
 using std::chrono::milliseconds;
 

@@ -1,4 +1,4 @@
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 
 #include <new>
 

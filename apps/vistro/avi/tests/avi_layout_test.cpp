@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "avi_test_support.h"
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 #include "codec_tag_table.h"
 
 namespace {

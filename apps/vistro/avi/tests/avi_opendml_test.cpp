@@ -6,7 +6,7 @@
 
 #include "avi_state.h"
 #include "avi_test_support.h"
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 
 namespace {
 

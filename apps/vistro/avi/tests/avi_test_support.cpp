@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "avi_writer.h"
+#include "avi/avi_writer.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

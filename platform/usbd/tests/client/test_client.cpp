@@ -4,7 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "winbase.h"
+#include "platform/winbase.h"
 
 namespace testclient {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "usbdi.h"
+#include "usbhost/usbdi.h"
 
 namespace testclient {
 

@@ -1,0 +1,58 @@
+// The command line of every program, with the conventions they share: "--opt value" and
+// "--opt=value", short forms for common options, -h/--help, --version, and a one-line
+// error naming the option for anything else, which ends the program with status 2.
+// Programs declare their options on Options() with CLI11.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// What a parse asks of the program.
+enum class Outcome { kRun, kHelp, kVersion, kError };
+
+// Exit status of a program given a bad command line.
+constexpr int kUsageError = 2;
+
+class CommandLine {
+ public:
+  // `summary`: what the program does, under the usage line of the help; `footer`: the
+  // help's last lines (environment, exit status...).
+  CommandLine(std::string program, std::string summary, std::string footer = {});
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  CLI::App& Options() { return app_; }
+
+  // Fills the declared options from argv[1..]; help wins over everything else.
+  Outcome Parse(int argc, const char* const* argv);
+  // The same for the words after the program's name.
+  Outcome Parse(const std::vector<std::string>& arguments);
+  // One line naming the option, after kError.
+  const std::string& Error() const { return error_; }
+  std::string Help() const;
+
+  // Parse, and what the conventions ask after it: help or version on standard output
+  // (status 0), or "program: reason" on standard error (status 2). Returns the status
+  // the program ends with now, or nothing when it should run.
+  std::optional<int> Handle(int argc, const char* const* argv);
+
+ private:
+  std::string program_;
+  CLI::App app_;
+  std::string error_;
+};
+
+// The system's version, as the build names it.
+const char* Version();
+
+// Value checks several programs share.
+// A camera index: one digit from 0 (VLM1:) to 8 (VLM9:).
+CLI::Validator CameraIndex();
+// A folder name that is not empty, given a trailing '/' (a transform: ->transform(Folder())).
+CLI::Validator Folder();
+
+}  // namespace cli

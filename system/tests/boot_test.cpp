@@ -1,0 +1,68 @@
+// Boot and shut-down as a program sees them: drivers and devices come from the
+// environment, counted emulated cameras become separate devices, and a failed boot
+// leaves nothing behind.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "system/boot.h"
+#include "test_client.h"
+#include "usbhost/usbhost.h"
+
+namespace {
+
+class Boot : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testclient::Reset();
+    setenv("VELMAR_DRIVERS", "usbd_test_client.dll", 1);
+  }
+  void TearDown() override {
+    ShutdownSystem();
+    unsetenv("VELMAR_DRIVERS");
+    unsetenv("VELMAR_DEVICES");
+  }
+};
+
+TEST_F(Boot, InstallsTheDriversAndPlugsEveryCountedCamera) {
+  setenv("VELMAR_DEVICES", "emu:count=2,vendor=0x1234,timing=fast;emu:vendor=0x1234,sensor=12", 1);
+  const int installs = testclient::InstallCount();
+  std::string error;
+  ASSERT_TRUE(BootSystem(error)) << error;
+  EXPECT_EQ(testclient::InstallCount(), installs + 1);
+  EXPECT_EQ(usbhost::PluggedDevices().size(), 3u);
+  EXPECT_EQ(testclient::Attachments().size(), 3u);
+
+  const int uninstalls = testclient::UninstallCount();
+  ShutdownSystem();
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
+  EXPECT_EQ(testclient::UninstallCount(), uninstalls + 1);
+}
+
+TEST_F(Boot, EmptyDeviceListBootsWithoutDevices) {
+  setenv("VELMAR_DEVICES", "", 1);
+  std::string error;
+  ASSERT_TRUE(BootSystem(error)) << error;
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
+}
+
+TEST_F(Boot, BadDeviceEntryFailsAndLeavesNothingPlugged) {
+  setenv("VELMAR_DEVICES", "emu:vendor=0x1234;emu:sensor=99", 1);
+  const int uninstalls = testclient::UninstallCount();
+  std::string error;
+  EXPECT_FALSE(BootSystem(error));
+  EXPECT_EQ(error.rfind("VELMAR_DEVICES: ", 0), 0u) << error;
+  EXPECT_NE(error.find("sensor"), std::string::npos) << error;
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
+  EXPECT_EQ(testclient::UninstallCount(), uninstalls + 1);
+}
+
+TEST_F(Boot, MissingDriverFails) {
+  setenv("VELMAR_DRIVERS", "usbd_test_client.dll;NOSUCHDRIVER.DLL", 1);
+  std::string error;
+  EXPECT_FALSE(BootSystem(error));
+  EXPECT_EQ(error.rfind("VELMAR_DRIVERS: ", 0), 0u) << error;
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
+}
+
+}  // namespace
