@@ -11,11 +11,11 @@
 #include <cstring>
 #include <vector>
 
-#include "frame_assembly.h"
-#include "frame_delivery.h"
-#include "output_format.h"
-#include "usb_attach.h"
-#include "vlm_device.h"
+#include "capture/frame_assembly.h"
+#include "delivery/frame_delivery.h"
+#include "delivery/output_format.h"
+#include "usb/usb_attach.h"
+#include "device/vlm_device.h"
 
 namespace {
 

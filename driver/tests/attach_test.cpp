@@ -5,11 +5,11 @@
 
 #include <vector>
 
-#include "driver_identity.h"
+#include "device/driver_identity.h"
 #include "driver_test_support.h"
 #include "platform/builtin_modules.h"
-#include "registry_values.h"
-#include "usb_attach.h"
+#include "device/registry_values.h"
+#include "usb/usb_attach.h"
 #include "velmar/velmar.h"
 #include "platform/windows.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "aux_bytes.h"
-#include "camera_controls.h"
+#include "sensor/aux_bytes.h"
+#include "sensor/camera_controls.h"
 #include "driver_test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "driver_test_support.h"
 #include "emucam/sensor_profile.h"
-#include "sensor_detect.h"
+#include "sensor/sensor_detect.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "platform/builtin_modules.h"
 #include "platform/cestring.h"
-#include "usb_attach.h"
+#include "usb/usb_attach.h"
 #include "velmar/velmar.h"
 #include "platform/windows.h"
 

@@ -9,7 +9,7 @@
 
 #include "emucam/emulated_camera.h"
 #include "usbhost/usbhost.h"
-#include "vlm_device.h"
+#include "device/vlm_device.h"
 
 namespace drvtest {
 

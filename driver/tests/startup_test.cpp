@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "driver_test_support.h"
-#include "start_camera.h"
+#include "sensor/start_camera.h"
 #include "velmar/vlm_ioctl.h"
 #include "platform/windows.h"
 

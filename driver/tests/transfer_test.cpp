@@ -5,10 +5,10 @@
 
 #include <chrono>
 
-#include "aux_bytes.h"
+#include "sensor/aux_bytes.h"
 #include "driver_test_support.h"
-#include "streaming_interface.h"
-#include "vendor_transfer.h"
+#include "usb/streaming_interface.h"
+#include "usb/vendor_transfer.h"
 #include "platform/windows.h"
 
 namespace {

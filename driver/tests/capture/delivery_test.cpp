@@ -13,7 +13,7 @@
 
 #include "capture_test_support.h"
 #include "image/colour_converter.h"
-#include "frame_decode.h"
+#include "delivery/frame_decode.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <vector>
 
-#include "frame_assembly.h"
+#include "capture/frame_assembly.h"
 #include "image/jpeg_header.h"
-#include "jpeg_rebuild.h"
-#include "newest_frame.h"
+#include "delivery/jpeg_rebuild.h"
+#include "delivery/newest_frame.h"
 
 namespace {
 

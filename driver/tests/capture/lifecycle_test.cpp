@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture_test_support.h"
-#include "capture_thread.h"
+#include "capture/capture_thread.h"
 
 namespace {
 
