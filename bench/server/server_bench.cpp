@@ -21,7 +21,7 @@
 
 #include "system/boot.h"
 #include "camclient/camclient.h"
-#include "child_process.h"
+#include "testing/child_process.h"
 #include "server/chunked_send.h"
 #include "emucam/emulated_camera.h"
 #include "emucam/test_pattern.h"

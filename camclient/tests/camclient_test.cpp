@@ -10,12 +10,16 @@
 #include <vector>
 
 #include "camclient/camclient.h"
-#include "camclient_test_environment.h"
 #include "platform/devload.h"
+#include "testing/booted_system.h"
+#include "testing/plugged_camera.h"
 #include "velmar/vlm_ioctl.h"
 #include "platform/windows.h"
 
 namespace {
+
+// The whole stack in the test process, booted once with one emulated camera (VLM1:).
+const auto* const kBootedSystem = ::testing::AddGlobalTestEnvironment(new vtest::BootedSystem({.devices = "emu"}));
 
 constexpr DWORD kUntouched = 0x5EA1;  // a last error no platform call sets
 
@@ -166,7 +170,7 @@ TEST_F(CameraClient, CountsOnlyActiveEntriesWhoseNameBeginsWithVlm) {
 }
 
 TEST_F(CameraClient, CountFollowsPlugAndUnplug) {
-  ExtraCamera extra;
+  vtest::PluggedCamera extra;
   ASSERT_TRUE(extra.Plugged());
   EXPECT_EQ(CountCameras(), 2);
   extra.Unplug();
@@ -266,7 +270,7 @@ TEST_F(CameraClient, ExposureAndCaptureRequestsSucceedRepeatedly) {
 }
 
 TEST_F(CameraClient, UnpluggedCameraStaysOpenAndItsRequestsAnswerMinusTwo) {
-  ExtraCamera extra;
+  vtest::PluggedCamera extra;
   ASSERT_TRUE(extra.Plugged());
   ASSERT_EQ(OpenCamera(1), 0);
   ASSERT_EQ(SetVideoFormat(1, VLM_FORMAT_JPEG, VLM_SIZE_320X240), 0);

@@ -12,7 +12,7 @@
 
 #include "bmp_check.h"
 #include "camera_test_environment.h"
-#include "jpeg_check.h"
+#include "testing/jpeg_check.h"
 #include "orbelo_rig.h"
 #include "orbelo/preview_window.h"
 #include "orbelo/saved_pictures.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "child_process.h"
+#include "server_process.h"
 #include "test_client.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "child_process.h"
+#include "server_process.h"
 #include "test_client.h"
 
 namespace {

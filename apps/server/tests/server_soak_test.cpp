@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "child_process.h"
+#include "server_process.h"
 #include "test_client.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <thread>
 
-#include "child_process.h"
+#include "server_process.h"
 #include "test_client.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "camclient/camclient.h"
 #include "camera_test_environment.h"
-#include "jpeg_check.h"
+#include "testing/jpeg_check.h"
 #include "tessly/snapshot_dialog.h"
 #include "test_folder.h"
 #include "velmar/vlm_ioctl.h"

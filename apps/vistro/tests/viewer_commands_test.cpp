@@ -9,7 +9,7 @@
 
 #include "camclient/camclient.h"
 #include "emucam/request_log.h"
-#include "jpeg_check.h"
+#include "testing/jpeg_check.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
 #include "viewer_rig.h"

@@ -6,7 +6,7 @@
 
 namespace {
 
-std::optional<PluggedCameras> camera;
+std::optional<vtest::PluggedCamera> camera;
 
 // Plugged after the system has booted, unplugged before it shuts down.
 class TestCameraEnvironment : public ::testing::Environment {
@@ -23,10 +23,10 @@ const auto* const kCamera = ::testing::AddGlobalTestEnvironment(new TestCameraEn
 
 }  // namespace
 
-emucam::EmulatedCamera& TestCamera() { return (*camera)[0]; }
+emucam::EmulatedCamera& TestCamera() { return camera->Emu(); }
 
 void UnplugTestCamera() { camera.reset(); }
 
 void PlugTestCamera() {
-  if (!camera) camera.emplace(std::initializer_list<std::string_view>{""});
+  if (!camera) camera.emplace();
 }

@@ -13,7 +13,6 @@ namespace captest {
 namespace {
 
 constexpr size_t kCameraHeaderBytes = 18;
-constexpr auto kPatience = std::chrono::seconds(5);
 
 }  // namespace
 
@@ -55,15 +54,6 @@ Bytes RebuiltJpeg(const Bytes& frame, int width, int height) {
   PatchJpegFrameSize(jpeg.data(), static_cast<uint16_t>(width), static_cast<uint16_t>(height));
   jpeg.insert(jpeg.end(), frame.begin() + kCameraHeaderBytes, frame.end());
   return jpeg;
-}
-
-bool PollUntil(const std::function<bool()>& condition) {
-  const auto deadline = std::chrono::steady_clock::now() + kPatience;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 CameraSession::CameraSession(const std::string& cameraOptions) : camera_(cameraOptions) {

@@ -75,7 +75,6 @@ class CameraSession {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// Polls `condition` until it holds or about five seconds have passed.
-bool PollUntil(const std::function<bool()>& condition);
+using vtest::PollUntil;
 
 }  // namespace captest

@@ -16,7 +16,7 @@ extern "C" {
 #include <memory>
 #include <thread>
 
-#include "child_process.h"
+#include "server_process.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jpeg_check.h"
+#include "testing/jpeg_check.h"
 
 #include <turbojpeg.h>
 

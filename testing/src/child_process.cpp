@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "testing/child_process.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>

@@ -51,13 +51,3 @@ class ChildProcess {
   std::string collected_;
   std::optional<int> exitStatus_;
 };
-
-// The camera server built with the tests.
-class ServerProcess : public ChildProcess {
- public:
-  explicit ServerProcess(const std::vector<std::string>& arguments, std::vector<std::string> environment = {})
-      : ChildProcess(VELMAR_SERVER_PATH, arguments, std::move(environment)) {}
-  // Listening on 127.0.0.1:port.
-  explicit ServerProcess(uint16_t port, std::vector<std::string> environment = {})
-      : ServerProcess({"--port", std::to_string(port), "--bind", "127.0.0.1"}, std::move(environment)) {}
-};
