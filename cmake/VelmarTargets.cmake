@@ -4,6 +4,16 @@ include(GoogleTest)
 # Everything the sanitizer jobs run: `cmake --build ... --target sanitize_tests`.
 add_custom_target(sanitize_tests)
 
+# velmar_add_library(TARGET NAME KIND sources...)
+# A module's library, reached as velmar::NAME: its public headers under include/NAME/,
+# the headers of its own sources beside them in src/.
+function(velmar_add_library target name kind)
+  add_library(${target} ${kind} ${ARGN})
+  add_library(velmar::${name} ALIAS ${target})
+  target_include_directories(${target} PUBLIC include PRIVATE src)
+  target_link_libraries(${target} PRIVATE project_options)
+endfunction()
+
 # velmar_add_test(NAME [SANITIZE] [DRIVER] [TIMEOUT seconds] SOURCES ... LIBS ...)
 # One GoogleTest executable, registered with CTest. SANITIZE: the asan and tsan jobs run
 # it too. DRIVER: it boots the system, which loads the driver library at run time.

@@ -121,4 +121,15 @@ CLI::Validator Folder() {
       "");
 }
 
+CLI::Option* AddFolderOption(CLI::App& options, const std::string& name, std::string& folder,
+                             const std::string& description) {
+  return options.add_option(name, folder, description)->type_name("DIR")->transform(Folder());
+}
+
+CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth) {
+  return options.add_option("--depth", depth, "use this pixel depth instead of the display's")
+      ->type_name("16|24|32")
+      ->check(CLI::IsMember({16u, 24u, 32u}));
+}
+
 }  // namespace cli

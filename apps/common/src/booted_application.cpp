@@ -27,3 +27,11 @@ int RunBootedApplication(int& argc, char** argv, const QString& caption,
   ShutdownSystem();
   return result;
 }
+
+int RunBootedDialog(int& argc, char** argv, const QString& caption,
+                    const std::function<void(const ShowMessage&)>& runDialog) {
+  return RunBootedApplication(argc, argv, caption, [&](QApplication&) {
+    runDialog([&caption](QWidget* owner, const QString& text) { QMessageBox::warning(owner, caption, text); });
+    return 0;
+  });
+}

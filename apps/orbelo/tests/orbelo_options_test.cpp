@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "orbelo/orbelo_options.h"
+#include "testing/parsed_command_line.h"
 
 namespace {
 
-struct Parsed {
-  cli::Outcome command;
-  OrbeloOptions options;
-  std::string error;
-};
+using Parsed = vtest::ParsedCommandLine<OrbeloOptions>;
 
-Parsed Parse(const std::vector<const char*>& words) {
-  Parsed parsed{};
-  const auto line = OrbeloCommandLine(parsed.options);
-  parsed.command = line->Parse(std::vector<std::string>(words.begin(), words.end()));
-  parsed.error = line->Error();
-  return parsed;
-}
+Parsed Parse(const std::vector<const char*>& words) { return vtest::ParseCommandLine(&OrbeloCommandLine, {words.begin(), words.end()}); }
 
 TEST(OrbeloOptions, WithoutOptionsTheDisplayDepthAndTheCurrentFolderAreUsed) {
   const Parsed parsed = Parse({});

@@ -5,13 +5,12 @@ std::unique_ptr<cli::CommandLine> TesslyCommandLine(TesslyOptions& options) {
       "tessly",
       "Streams a camera as JPEG at 320x240; each press of \"Action\" saves its newest\n"
       "frame as a snapshot named by the date and time.",
-      "Cameras come from VELMAR_DEVICES (default: one emulated camera).");
+      cli::kCamerasNote);
   auto& app = line->Options();
   app.add_option("-d,--camera", options.camera, "use camera N, 0 (VLM1:) to 8 (VLM9:) (default: 0)")
       ->type_name("N")
       ->check(cli::CameraIndex());
-  app.add_option("--save-dir", options.saveDirectory, "save snapshots in DIR (default: the program's folder)")
-      ->type_name("DIR")
-      ->transform(cli::Folder());
+  cli::AddFolderOption(app, "--save-dir", options.saveDirectory,
+                       "save snapshots in DIR (default: the program's folder)");
   return line;
 }

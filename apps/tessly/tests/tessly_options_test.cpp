@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "tessly/tessly_options.h"
+#include "testing/parsed_command_line.h"
 
 namespace {
 
-struct Parsed {
-  cli::Outcome command;
-  TesslyOptions options;
-  std::string error;
-};
+using Parsed = vtest::ParsedCommandLine<TesslyOptions>;
 
-Parsed Parse(const std::vector<const char*>& words) {
-  Parsed parsed{};
-  const auto line = TesslyCommandLine(parsed.options);
-  parsed.command = line->Parse(std::vector<std::string>(words.begin(), words.end()));
-  parsed.error = line->Error();
-  return parsed;
-}
+Parsed Parse(const std::vector<const char*>& words) { return vtest::ParseCommandLine(&TesslyCommandLine, {words.begin(), words.end()}); }
 
 TEST(TesslyOptions, WithoutOptionsTheFirstCameraAndTheProgramFolderAreUsed) {
   const Parsed parsed = Parse({});

@@ -19,7 +19,7 @@ CLI::Validator CaptureFileName() {
 std::unique_ptr<cli::CommandLine> ViewerCommandLine(ViewerOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
       "vistro", "Shows the first camera full screen, takes snapshots and records AVI files.",
-      "Cameras come from VELMAR_DEVICES (default: one emulated camera).");
+      cli::kCamerasNote);
   auto& app = line->Options();
   app.add_option("-r,--record", options.recordFile,
                  "record every run, starting with FILE (\".avi\" is added\n"
@@ -32,11 +32,8 @@ std::unique_ptr<cli::CommandLine> ViewerCommandLine(ViewerOptions& options) {
       ->type_name("WxH")
       ->check(CLI::IsMember({"320x240", "640x480"}));
   app.add_flag("-f,--fullscreen", options.fullScreen, "start in full screen (a left click leaves it)");
-  app.add_option("--snapshot-dir", options.snapshotDirectory, "save snapshots in DIR (default: the program's folder)")
-      ->type_name("DIR")
-      ->transform(cli::Folder());
-  app.add_option("--depth", options.depth, "use this pixel depth instead of the display's")
-      ->type_name("16|24|32")
-      ->check(CLI::IsMember({16u, 24u, 32u}));
+  cli::AddFolderOption(app, "--snapshot-dir", options.snapshotDirectory,
+                       "save snapshots in DIR (default: the program's folder)");
+  cli::AddDepthOption(app, options.depth);
   return line;
 }

@@ -49,10 +49,20 @@ class CommandLine {
 // The system's version, as the build names it.
 const char* Version();
 
+// The help's last line in every program that boots the camera system.
+inline constexpr const char* kCamerasNote = "Cameras come from VELMAR_DEVICES (default: one emulated camera).";
+
 // Value checks several programs share.
 // A camera index: one digit from 0 (VLM1:) to 8 (VLM9:).
 CLI::Validator CameraIndex();
 // A folder name that is not empty, given a trailing '/' (a transform: ->transform(Folder())).
 CLI::Validator Folder();
+
+// Options several programs declare alike.
+// A folder option (--save-dir DIR...): `folder` gets the name with its trailing '/'.
+CLI::Option* AddFolderOption(CLI::App& options, const std::string& name, std::string& folder,
+                             const std::string& description);
+// --depth 16|24|32: the pixel depth to use instead of the display's.
+CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth);
 
 }  // namespace cli

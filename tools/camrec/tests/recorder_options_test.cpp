@@ -5,22 +5,13 @@
 #include <vector>
 
 #include "camrec/recorder_options.h"
+#include "testing/parsed_command_line.h"
 
 namespace {
 
-struct Parsed {
-  cli::Outcome command;
-  RecorderOptions options;
-  std::string error;
-};
+using Parsed = vtest::ParsedCommandLine<RecorderOptions>;
 
-Parsed Parse(const std::vector<std::string>& arguments) {
-  Parsed parsed;
-  const auto line = RecorderCommandLine(parsed.options);
-  parsed.command = line->Parse(arguments);
-  parsed.error = line->Error();
-  return parsed;
-}
+Parsed Parse(const std::vector<std::string>& words) { return vtest::ParseCommandLine(&RecorderCommandLine, {words.begin(), words.end()}); }
 
 }  // namespace
 

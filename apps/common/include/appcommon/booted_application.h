@@ -7,6 +7,7 @@
 #include <functional>
 
 class QApplication;
+class QWidget;
 
 // Boots the system (BootSystem), makes the QApplication and runs `program` in it. When
 // the boot fails, the reason goes to stderr and into a message box captioned `caption`,
@@ -15,3 +16,11 @@ class QApplication;
 // (CloseOnSignal). argc and argv are handed to QApplication, which keeps them.
 int RunBootedApplication(int& argc, char** argv, const QString& caption,
                          const std::function<int(QApplication&)>& program);
+
+// How a dialog program shows a warning: a message box over `owner`.
+using ShowMessage = std::function<void(QWidget* owner, const QString& text)>;
+
+// RunBootedApplication for the programs that are one modal dialog: `runDialog` makes and
+// runs it, handing it a ShowMessage that shows warning boxes captioned `caption`.
+int RunBootedDialog(int& argc, char** argv, const QString& caption,
+                    const std::function<void(const ShowMessage&)>& runDialog);

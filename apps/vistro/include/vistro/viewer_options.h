@@ -14,7 +14,7 @@ struct ViewerOptions {
   bool large = false;              // --size 640x480 (default 320x240)
   bool fullScreen = false;         // --fullscreen
   std::string snapshotDirectory;   // --snapshot-dir DIR; empty: the program's folder
-  std::optional<uint32_t> depth;   // --depth 16|24|32 instead of the display's depth
+  std::optional<unsigned> depth;   // --depth 16|24|32 instead of the display's depth
 };
 
 // vistro's command line; parsing it fills `options`.
