@@ -35,15 +35,15 @@ HANDLE CameraHandle(int index) {
 BOOL IsCameraOpen(int index) { return CameraHandle(index) != INVALID_HANDLE_VALUE ? TRUE : FALSE; }
 
 int OpenCamera(int index) {
-  if (IsCameraOpen(index)) return 1;
-  if (!InRange(index)) return -1;
+  if (IsCameraOpen(index)) return kCameraAlreadyOpen;
+  if (!InRange(index)) return kCameraNotOpen;
 
   WCHAR name[16];
   FormatWide(name, 16, u"VLM%d:", index + 1);
   HANDLE handle = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   Slots()[static_cast<size_t>(index)].store(handle);
-  return handle == INVALID_HANDLE_VALUE ? -1 : 0;
+  return handle == INVALID_HANDLE_VALUE ? kCameraNotOpen : kCameraOk;
 }
 
 void CloseCamera(int index) {

@@ -10,17 +10,14 @@
 
 namespace {
 
-constexpr int kNotOpen = -1;
-constexpr int kCallFailed = -2;
-
 int ByteCount(DWORD bytes) { return static_cast<int>(std::min<DWORD>(bytes, INT_MAX)); }
 
-// DeviceIoControl on an open camera: kNotOpen without a call, kCallFailed when the
+// DeviceIoControl on an open camera: kCameraNotOpen without a call, kCameraCallFailed when the
 // driver refuses, otherwise 0.
 int Control(int index, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) {
   HANDLE handle = CameraHandle(index);
-  if (handle == INVALID_HANDLE_VALUE) return kNotOpen;
-  return DeviceIoControl(handle, code, in, inSize, out, outSize, returned, nullptr) ? 0 : kCallFailed;
+  if (handle == INVALID_HANDLE_VALUE) return kCameraNotOpen;
+  return DeviceIoControl(handle, code, in, inSize, out, outSize, returned, nullptr) ? kCameraOk : kCameraCallFailed;
 }
 
 // A request that hands back data: its byte count, or the error result.
@@ -50,9 +47,9 @@ int SetBandwidth(int index, DWORD level) {
 
 int ReadFrame(int index, void* buffer, DWORD bufferSize) {
   HANDLE handle = CameraHandle(index);
-  if (handle == INVALID_HANDLE_VALUE) return kNotOpen;
+  if (handle == INVALID_HANDLE_VALUE) return kCameraNotOpen;
   DWORD read = 0;
-  return ReadFile(handle, buffer, bufferSize, &read, nullptr) ? ByteCount(read) : kCallFailed;
+  return ReadFile(handle, buffer, bufferSize, &read, nullptr) ? ByteCount(read) : kCameraCallFailed;
 }
 
 int GetJpegFrame(int index, void* buffer, DWORD bufferSize) {
@@ -68,5 +65,6 @@ int StartCapture(int index) { return Control(index, IOCTL_VLM_START_CAPTURE, nul
 int StopCapture(int index) { return Control(index, IOCTL_VLM_STOP_CAPTURE, nullptr, 0, nullptr, 0, nullptr); }
 
 int SetExposure(int index, DWORD automatic, DWORD manualLevel) {
-  return Control(index, IOCTL_VLM_SET_EXPOSURE, nullptr, automatic, nullptr, manualLevel, nullptr) == 0 ? 0 : -1;
+  const int result = Control(index, IOCTL_VLM_SET_EXPOSURE, nullptr, automatic, nullptr, manualLevel, nullptr);
+  return result == kCameraOk ? kCameraOk : kExposureFailed;
 }

@@ -12,10 +12,18 @@
 // Number of cameras the library can address, one per port slot of the driver.
 constexpr int kCameraSlots = 9;
 
+// Results of the calls (values fixed: programs compare with them and with 0).
+constexpr int kCameraOk = 0;
+constexpr int kCameraAlreadyOpen = 1;    // OpenCamera on an open camera
+constexpr int kCameraNotOpen = -1;       // index out of range or camera not open; nothing sent
+constexpr int kCameraCallFailed = -2;    // the platform call failed; its last error stays set
+constexpr int kExposureFailed = -1;      // SetExposure, for any failure
+
 // Active devices whose "Name" begins with "VLM"; 0 when the active key cannot be opened.
 int CountCameras();
 
-// 0 when opened now, 1 when it was already open, -1 for a bad index or a failed open.
+// kCameraOk when opened now, kCameraAlreadyOpen when it was already open, kCameraNotOpen
+// for a bad index or a failed open.
 int OpenCamera(int index);
 BOOL IsCameraOpen(int index);
 // Closes the handle; an index that is not open is ignored.

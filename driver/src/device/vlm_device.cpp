@@ -39,7 +39,7 @@ VlmDevice* AllocateDeviceContext() {
   InitializeCriticalSection(&device->deviceLock);
   InitializeCriticalSection(&device->vendorRequestLock);
   device->references = 1;
-  device->attachmentHeld = true;
+  device->attachmentHeld = TRUE;
   return device;
 }
 

@@ -19,6 +19,9 @@ inline constexpr uint32_t kFrameSlotBytes = 40960;
 inline constexpr uint32_t kJpegWorkBufferBytes = 40960;
 inline constexpr uint32_t kPortValueNameChars = 14;
 
+// A flag that threads read and write without a lock: a 32-bit word, made atomic.
+using DeviceFlag = std::atomic<BOOL>;
+
 struct FrameSlot {
   BYTE* buffer = nullptr;  // kFrameSlotBytes, zero-filled
   DWORD length = 0;        // bytes filled
@@ -62,12 +65,12 @@ struct VlmDevice {
   HANDLE openCloseEvent = nullptr;  // auto reset: the detach waits on it for the close
   HANDLE captureEndEvent = nullptr; // auto reset: set by the capture thread on every way out
 
-  std::atomic<BOOL> open{FALSE};
-  std::atomic<BOOL> removed{FALSE};
+  DeviceFlag open{FALSE};
+  DeviceFlag removed{FALSE};
   HANDLE captureThread = nullptr;
   DWORD lightMode = 0;
-  std::atomic<BOOL> captureKeepRunning{FALSE};
-  std::atomic<BOOL> streamingRunning{FALSE};
+  DeviceFlag captureKeepRunning{FALSE};
+  DeviceFlag streamingRunning{FALSE};
   std::atomic<DWORD> frameCounter{0};
   std::atomic<DWORD> writeSlot{0};
   std::atomic<DWORD> deliveredFrame{0};
@@ -89,8 +92,8 @@ struct VlmDevice {
   // Holders: the attachment (until the detach is done) and the open handle (until
   // VLM_Close is done). The last one to let go frees the record.
   std::atomic<int> references{0};
-  std::atomic<bool> attachmentHeld{false};
-  std::atomic<bool> openHandleHeld{false};
+  DeviceFlag attachmentHeld{FALSE};
+  DeviceFlag openHandleHeld{FALSE};
 };
 
 // A zero-filled record with its signature and its two locks initialised, known to the

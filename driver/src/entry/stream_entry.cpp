@@ -90,7 +90,7 @@ DWORD_PTR Open(DWORD_PTR handle) {
   device->open = TRUE;
   ResetEvent(device->openCloseEvent);
   // The open handle keeps the record alive until its close, even past a detach.
-  if (!device->openHandleHeld.exchange(true)) AddDeviceReference(device);
+  if (!device->openHandleHeld.exchange(TRUE)) AddDeviceReference(device);
   return handle;
 }
 
@@ -105,7 +105,7 @@ BOOL Close(DWORD_PTR handle) {
   // After an unplug the capture thread ends by itself; it is waited for here.
   ReleaseCaptureThread(device);
   const BOOL signalled = SetEvent(device->openCloseEvent);
-  if (device->openHandleHeld.exchange(false)) ReleaseDeviceReference(device);
+  if (device->openHandleHeld.exchange(FALSE)) ReleaseDeviceReference(device);
   return signalled;
 }
 

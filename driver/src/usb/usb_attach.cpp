@@ -43,7 +43,7 @@ void SetAttachDefaults(VlmDevice* device) {
 }
 
 void ReleaseAttachment(VlmDevice* device) {
-  if (device->attachmentHeld.exchange(false)) ReleaseDeviceReference(device);
+  if (device->attachmentHeld.exchange(FALSE)) ReleaseDeviceReference(device);
 }
 
 BOOL Attach(USB_HANDLE usbDevice, LPCUSB_FUNCS funcs, LPBOOL acceptControl) {
