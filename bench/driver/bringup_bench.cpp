@@ -8,8 +8,8 @@
 #include <string>
 
 #include "emucam/emulated_camera.h"
-#include "usbhost/usbhost.h"
 #include "platform/windows.h"
+#include "usbhost/usbhost.h"
 
 namespace {
 
@@ -46,8 +46,7 @@ void BringUp(benchmark::State& state, const std::string& options) {
 BENCHMARK_CAPTURE(BringUp, sensor2_probe0, std::string("sensor=2"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BringUp, sensor11_probe4, std::string("sensor=11"))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BringUp, sensor12_identifier_probes, std::string("sensor=12"))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BringUp, sensor11a_controller_identifier, std::string("sensor=11a"))
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BringUp, sensor11a_controller_identifier, std::string("sensor=11a"))->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

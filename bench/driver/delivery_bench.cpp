@@ -9,8 +9,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,9 +27,9 @@ extern "C" {
 }
 
 #include "emucam/emulated_camera.h"
+#include "platform/windows.h"
 #include "usbhost/usbhost.h"
 #include "velmar/vlm_ioctl.h"
-#include "platform/windows.h"
 
 namespace {
 

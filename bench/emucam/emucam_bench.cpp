@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "emucam/emulated_camera.h"
-#include "emucam/test_pattern.h"
 #include "emucam/scan_encoder.h"
+#include "emucam/test_pattern.h"
 
 namespace {
 
@@ -43,8 +43,7 @@ void BM_EmulatedCameraFrames(benchmark::State& state) {
   const double frames = camera->framesSent() - firstFrame;
   state.counters["bytes/frame"] = frames > 0 ? bytes / frames : 0;
   state.counters["frames/s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-  state.counters["s/frame"] =
-      benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["s/frame"] = benchmark::Counter(frames, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_EmulatedCameraFrames)->Arg(640)->Arg(320)->Unit(benchmark::kMicrosecond);
 
@@ -75,8 +74,7 @@ void BM_TurboJpegRgb(benchmark::State& state) {
   for (auto _ : state) {
     unsigned char* dest = out.data();
     unsigned long size = out.size();
-    tjCompress2(handle.get(), rgb.data(), width, 0, height, TJPF_RGB, &dest, &size, TJSAMP_422, 50,
-                TJFLAG_NOREALLOC);
+    tjCompress2(handle.get(), rgb.data(), width, 0, height, TJPF_RGB, &dest, &size, TJSAMP_422, 50, TJFLAG_NOREALLOC);
     benchmark::DoNotOptimize(dest);
     ++frames;
   }

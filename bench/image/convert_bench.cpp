@@ -30,9 +30,9 @@ Frame MakeFrame(const benchmark::State& state) {
 }
 
 void CountPixels(benchmark::State& state, const Frame& frame) {
-  state.counters["time/px"] = benchmark::Counter(static_cast<double>(frame.width * frame.height),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["time/px"] =
+      benchmark::Counter(static_cast<double>(frame.width * frame.height),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path) {

@@ -26,9 +26,9 @@ Image MakeImage(const benchmark::State& state) {
 }
 
 void CountPixels(benchmark::State& state, const Image& image) {
-  state.counters["time/px"] = benchmark::Counter(static_cast<double>(image.width * image.height),
-                                                 benchmark::Counter::kIsIterationInvariantRate |
-                                                     benchmark::Counter::kInvert);
+  state.counters["time/px"] =
+      benchmark::Counter(static_cast<double>(image.width * image.height),
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
   state.counters["jpeg_bytes"] = static_cast<double>(image.jpeg.size());
 }
 

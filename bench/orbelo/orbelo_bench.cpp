@@ -8,8 +8,8 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "orbelo/bmp_file.h"
 #include "appcommon/display_format.h"
+#include "orbelo/bmp_file.h"
 #include "orbelo/saved_pictures.h"
 
 namespace {

@@ -19,17 +19,17 @@
 #include <thread>
 #include <vector>
 
-#include "system/boot.h"
 #include "camclient/camclient.h"
-#include "testing/child_process.h"
-#include "server/chunked_send.h"
 #include "emucam/emulated_camera.h"
 #include "emucam/test_pattern.h"
 #include "frame_clock.h"
-#include "stream_protocol/jpeg_stream_splitter.h"
+#include "server/chunked_send.h"
 #include "server/server_state.h"
 #include "server/server_thread.h"
+#include "stream_protocol/jpeg_stream_splitter.h"
+#include "system/boot.h"
 #include "test_client.h"
+#include "testing/child_process.h"
 #include "usbhost/usbhost.h"
 
 namespace {

@@ -5,8 +5,8 @@
 // - recording: GetFrameAndJpeg, append to an AVI file, then the same scale and blit.
 // The camera is emulated in fast timing at full speed, so the figures are not held to
 // the 40 ms pacing; the CPU column of the paths is the calling thread's (the driver
-// decodes and converts in it), without the camera's and capture thread's work. Next to them, the pieces alone and what one
-// would use instead of the scaler: QImage::scaled and libswscale's nearest neighbour.
+// decodes and converts in it), without the camera's and capture thread's work. Next to them, the pieces alone and what
+// one would use instead of the scaler: QImage::scaled and libswscale's nearest neighbour.
 #include <benchmark/benchmark.h>
 #include <sched.h>
 #include <unistd.h>
@@ -25,12 +25,12 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "system/boot.h"
-#include "camclient/camclient.h"
 #include "appcommon/display_format.h"
+#include "camclient/camclient.h"
+#include "system/boot.h"
+#include "velmar/vlm_ioctl.h"
 #include "vistro/preview_layout.h"
 #include "vistro/run_recording.h"
-#include "velmar/vlm_ioctl.h"
 
 namespace {
 
@@ -108,7 +108,8 @@ void BM_PreviewPath(benchmark::State& state) {
 
 void BM_RecordingPath(benchmark::State& state) {
   BenchViewer viewer(Bits(state), FrameWidth(state), FrameHeight(state));
-  const std::string path = std::filesystem::temp_directory_path() / ("vistro-bench-" + std::to_string(getpid()) + ".avi");
+  const std::string path =
+      std::filesystem::temp_directory_path() / ("vistro-bench-" + std::to_string(getpid()) + ".avi");
   double waits = 0;
   {
     RunRecording recording(path, FrameWidth(state), FrameHeight(state));
@@ -155,12 +156,9 @@ void BM_QImageScaled(benchmark::State& state) {
 
 AVPixelFormat SwscaleFormat(uint32_t bits) {
   switch (bits) {
-    case 16:
-      return AV_PIX_FMT_RGB565LE;
-    case 24:
-      return AV_PIX_FMT_BGR24;
-    default:
-      return AV_PIX_FMT_BGR0;
+    case 16: return AV_PIX_FMT_RGB565LE;
+    case 24: return AV_PIX_FMT_BGR24;
+    default: return AV_PIX_FMT_BGR0;
   }
 }
 

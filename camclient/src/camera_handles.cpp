@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "camclient/camclient.h"
-#include "platform/cestring.h"
 #include "handle_table.h"
+#include "platform/cestring.h"
 #include "platform/winbase.h"
 
 namespace {
@@ -40,8 +40,8 @@ int OpenCamera(int index) {
 
   WCHAR name[16];
   FormatWide(name, 16, u"VLM%d:", index + 1);
-  HANDLE handle = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   Slots()[static_cast<size_t>(index)].store(handle);
   return handle == INVALID_HANDLE_VALUE ? kCameraNotOpen : kCameraOk;
 }

@@ -5,8 +5,8 @@
 
 #include "camclient/camclient.h"
 #include "handle_table.h"
-#include "velmar/vlm_ioctl.h"
 #include "platform/winbase.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 
 #include "camclient/camclient.h"
 #include "platform/devload.h"
+#include "platform/windows.h"
 #include "testing/booted_system.h"
 #include "testing/plugged_camera.h"
 #include "velmar/vlm_ioctl.h"
-#include "platform/windows.h"
 
 namespace {
 
@@ -76,9 +76,9 @@ class FakeActiveEntries {
     const std::u16string path = std::u16string(DEVLOAD_ACTIVE_KEY) + u"\\" + subKey;
     HKEY key = nullptr;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              &disposition),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+        ERROR_SUCCESS);
     paths_.push_back(path);
     if (name != nullptr) {
       RegSetValueExW(key, DEVLOAD_DEVNAME_VALNAME, 0, REG_SZ, reinterpret_cast<const BYTE*>(name->c_str()),
@@ -119,8 +119,8 @@ TEST_F(CameraClient, SecondOpenAnswersOneAndKeepsTheOneHandle) {
   // The driver takes one open handle at a time: after one close the device is free.
   CloseCamera(0);
   EXPECT_FALSE(IsCameraOpen(0));
-  HANDLE direct = CreateFileW(u"VLM1:", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE direct =
+      CreateFileW(u"VLM1:", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(direct, INVALID_HANDLE_VALUE);
   if (direct != INVALID_HANDLE_VALUE) CloseHandle(direct);
 }

@@ -30,10 +30,10 @@ struct Example {
 };
 
 TEST(CommandLine, ValuesComeSeparateOrAfterAnEqualsSign) {
-  for (const auto& words : std::vector<std::vector<std::string>>{
-           {"--number", "3", "--folder", "a", "--camera", "8", "--flag"},
-           {"--number=3", "--folder=a", "--camera=8", "--flag"},
-           {"-n", "3", "--folder", "a/", "--camera=8", "--flag"}}) {
+  for (const auto& words :
+       std::vector<std::vector<std::string>>{{"--number", "3", "--folder", "a", "--camera", "8", "--flag"},
+                                             {"--number=3", "--folder=a", "--camera=8", "--flag"},
+                                             {"-n", "3", "--folder", "a/", "--camera=8", "--flag"}}) {
     Example example;
     ASSERT_EQ(example.Parse(words), cli::Outcome::kRun) << example.line.Error();
     EXPECT_EQ(example.values.number, 3);
@@ -48,9 +48,11 @@ TEST(CommandLine, ValuesComeSeparateOrAfterAnEqualsSign) {
 
 TEST(CommandLine, BadWordsGiveOneLineNamingTheOption) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--number", "0"}, "--number"},  {{"--number", "x"}, "--number"}, {{"--number"}, "--number"},
-      {{"--folder", ""}, "--folder"},   {{"--camera", "01"}, "--camera"}, {{"--camera", "9"}, "--camera"},
-      {{"--frobnicate"}, "--frobnicate"}, {{"stray"}, "stray"},          {{"--flag=maybe"}, "--flag"},
+      {{"--number", "0"}, "--number"},    {{"--number", "x"}, "--number"},
+      {{"--number"}, "--number"},         {{"--folder", ""}, "--folder"},
+      {{"--camera", "01"}, "--camera"},   {{"--camera", "9"}, "--camera"},
+      {{"--frobnicate"}, "--frobnicate"}, {{"stray"}, "stray"},
+      {{"--flag=maybe"}, "--flag"},
   };
   for (const auto& [words, named] : cases) {
     Example example;

@@ -14,8 +14,8 @@
 #include "capture/frame_assembly.h"
 #include "delivery/frame_delivery.h"
 #include "delivery/output_format.h"
-#include "usb/usb_attach.h"
 #include "device/vlm_device.h"
+#include "usb/usb_attach.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ void DeliverEveryWay(VlmDevice& device) {
   ReadFrame(&device, image.data(), static_cast<DWORD>(image.size()));
   FetchJpegImage(&device, jpeg.data(), static_cast<DWORD>(jpeg.size()), &size);
   if (device.frameCounter > device.deliveredFrame) {
-    FetchNewFrame(&device, image.data(), static_cast<DWORD>(image.size()), jpeg.data(),
-                  static_cast<DWORD>(jpeg.size()), sizes);
+    FetchNewFrame(&device, image.data(), static_cast<DWORD>(image.size()), jpeg.data(), static_cast<DWORD>(jpeg.size()),
+                  sizes);
   }
 }
 

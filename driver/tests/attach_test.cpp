@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "device/driver_identity.h"
+#include "device/registry_values.h"
 #include "driver_test_support.h"
 #include "platform/builtin_modules.h"
-#include "device/registry_values.h"
+#include "platform/windows.h"
 #include "usb/usb_attach.h"
 #include "velmar/velmar.h"
-#include "platform/windows.h"
 
 namespace {
 
@@ -37,9 +37,9 @@ struct DescribedDevice {
     device.lpActiveConfig = &configuration;
   }
   static void AddSetting(BYTE number, BYTE setting, BYTE address, BYTE attributes, WORD packetSize) {
-    endpoints.push_back({sizeof(USB_ENDPOINT), {7, USB_ENDPOINT_DESCRIPTOR_TYPE, address, attributes, packetSize, 1},
-                         nullptr});
-    USB_INTERFACE interface{};
+    endpoints.push_back(
+        {sizeof(USB_ENDPOINT), {7, USB_ENDPOINT_DESCRIPTOR_TYPE, address, attributes, packetSize, 1}, nullptr});
+    USB_INTERFACE interface {};
     interface.Descriptor.bInterfaceNumber = number;
     interface.Descriptor.bAlternateSetting = setting;
     interface.Descriptor.bNumEndpoints = 1;
@@ -120,7 +120,8 @@ class AttachTest : public ::testing::Test {
 };
 
 TEST_F(AttachTest, CamerasWithoutAUsableEndpointAreNotTaken) {
-  for (const char* options : {"timing=fast,endpoint=setting0", "timing=fast,packets=1024", "timing=fast,vendor=0x1234"}) {
+  for (const char* options :
+       {"timing=fast,endpoint=setting0", "timing=fast,packets=1024", "timing=fast,vendor=0x1234"}) {
     PluggedCamera camera(options);
     EXPECT_EQ(camera.Device(), nullptr) << options;
     EXPECT_EQ(drvtest::ActiveKeyCount(), 0u) << options;

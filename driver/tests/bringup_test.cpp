@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "driver_test_support.h"
+#include "platform/windows.h"
 #include "velmar/velmar.h"
 #include "velmar/vlm_ioctl.h"
-#include "platform/windows.h"
 
 namespace {
 

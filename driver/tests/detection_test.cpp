@@ -17,7 +17,8 @@ using drvtest::PluggedCamera;
 std::string SelectionTail(int detection) {
   if (detection == -1 || detection == 16 || detection == 18) return "010=02 010? 000=01";
   char text[32];
-  std::snprintf(text, sizeof text, "010=%02X 010?%s 000=01", detection & 0x0F, (detection & 0x0F) == 6 ? " 000=01" : "");
+  std::snprintf(text, sizeof text, "010=%02X 010?%s 000=01", detection & 0x0F,
+                (detection & 0x0F) == 6 ? " 000=01" : "");
   return text;
 }
 
@@ -44,8 +45,8 @@ TEST_P(DetectionTest, EndsInTheSensorTypeOfItsResult) {
   EXPECT_EQ(camera.Device()->sensorIdentifier, expectedIdentifier);
 }
 
-INSTANTIATE_TEST_SUITE_P(Profiles, DetectionTest, ::testing::ValuesIn(emucam::AllSensorProfiles().begin(),
-                                                                      emucam::AllSensorProfiles().end()),
+INSTANTIATE_TEST_SUITE_P(Profiles, DetectionTest,
+                         ::testing::ValuesIn(emucam::AllSensorProfiles().begin(), emucam::AllSensorProfiles().end()),
                          [](const ::testing::TestParamInfo<emucam::SensorProfile>& param) {
                            return "sensor_" + std::string(param.param.name);
                          });
@@ -55,7 +56,7 @@ TEST(DetectionMapTest, EveryResultOfTheTable) {
     int detection;
     DWORD sensorType;
   };
-  const Row rows[] = {{-1, 7}, {16, 7}, {18, 7}, {0, 2},   {4, 13}, {6, 21}, {8, 14},
+  const Row rows[] = {{-1, 7},  {16, 7},  {18, 7}, {0, 2},  {4, 13},  {6, 21}, {8, 14},
                       {10, 11}, {19, 11}, {12, 8}, {14, 9}, {15, 10}, {17, 12}};
   for (const Row& row : rows) {
     DWORD type = 0;
@@ -69,8 +70,6 @@ TEST(DetectionMapTest, EveryResultOfTheTable) {
   }
 }
 
-TEST(DetectionMapTest, InitSensorRefusesRecordsThatAreNone) {
-  EXPECT_FALSE(InitSensor(nullptr));
-}
+TEST(DetectionMapTest, InitSensorRefusesRecordsThatAreNone) { EXPECT_FALSE(InitSensor(nullptr)); }
 
 }  // namespace

@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "platform/builtin_modules.h"
-#include "testing/booted_system.h"
 #include "platform/cestring.h"
+#include "platform/windows.h"
+#include "testing/booted_system.h"
 #include "usb/usb_attach.h"
 #include "velmar/velmar.h"
-#include "platform/windows.h"
 
 namespace drvtest {
 namespace {
@@ -23,12 +23,18 @@ FARPROC AsProc(Function function) {
 
 FARPROC DriverExport(std::string_view name) {
   static const std::map<std::string_view, FARPROC> exports = {
-      {"USBInstallDriver", AsProc(&USBInstallDriver)}, {"USBUnInstallDriver", AsProc(&USBUnInstallDriver)},
-      {"USBDeviceAttach", AsProc(&USBDeviceAttach)},   {"VLM_Init", AsProc(&VLM_Init)},
-      {"VLM_Deinit", AsProc(&VLM_Deinit)},             {"VLM_Open", AsProc(&VLM_Open)},
-      {"VLM_Close", AsProc(&VLM_Close)},               {"VLM_Read", AsProc(&VLM_Read)},
-      {"VLM_Write", AsProc(&VLM_Write)},               {"VLM_Seek", AsProc(&VLM_Seek)},
-      {"VLM_PowerUp", AsProc(&VLM_PowerUp)},           {"VLM_PowerDown", AsProc(&VLM_PowerDown)},
+      {"USBInstallDriver", AsProc(&USBInstallDriver)},
+      {"USBUnInstallDriver", AsProc(&USBUnInstallDriver)},
+      {"USBDeviceAttach", AsProc(&USBDeviceAttach)},
+      {"VLM_Init", AsProc(&VLM_Init)},
+      {"VLM_Deinit", AsProc(&VLM_Deinit)},
+      {"VLM_Open", AsProc(&VLM_Open)},
+      {"VLM_Close", AsProc(&VLM_Close)},
+      {"VLM_Read", AsProc(&VLM_Read)},
+      {"VLM_Write", AsProc(&VLM_Write)},
+      {"VLM_Seek", AsProc(&VLM_Seek)},
+      {"VLM_PowerUp", AsProc(&VLM_PowerUp)},
+      {"VLM_PowerDown", AsProc(&VLM_PowerDown)},
       {"VLM_IOControl", AsProc(&VLM_IOControl)},
   };
   auto found = exports.find(name);
@@ -65,9 +71,9 @@ void ClearPortNames() {
 void SetPortName(int number, const std::u16string& deviceName) {
   HKEY ports = nullptr;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPortsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ports,
-                            &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPortsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &ports, &disposition),
+      ERROR_SUCCESS);
   RegSetValueExW(ports, PortValueName(number).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(deviceName.c_str()),
                  static_cast<DWORD>((deviceName.size() + 1) * sizeof(WCHAR)));
   RegCloseKey(ports);

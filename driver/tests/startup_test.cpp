@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "driver_test_support.h"
+#include "platform/windows.h"
 #include "sensor/start_camera.h"
 #include "velmar/vlm_ioctl.h"
-#include "platform/windows.h"
 
 namespace {
 
@@ -62,10 +62,10 @@ const std::string kType11VariantB =
 using Changes = std::vector<std::pair<std::string, std::string>>;
 const Changes kRegister002Vga = {{"002=10", "002=00"}};
 const Changes kType2Vga = {
-    {"002=10", "002=00"},     {"101=77", "101=37"},     {"S11=0000", "S11=0001"}, {"S13=0001", "S13=0000"},
-    {"S15=00E8", "S15=00E6"}, {"18D=68", "18D=70"},     {"S21=00A0", "S21=0040"}, {"S22=0016", "S22=0013"},
-    {"S23=0040", "S23=004C"}, {"196=02", "196=C3"},     {"197=00", "197=50"},     {"18C=07", "18C=0C"},
-    {"18F=0F", "18F=18"},     {"01E=A0", "01E=40"},     {"01F=16", "01F=13"},     {"020=40", "020=4C"},
+    {"002=10", "002=00"},     {"101=77", "101=37"}, {"S11=0000", "S11=0001"}, {"S13=0001", "S13=0000"},
+    {"S15=00E8", "S15=00E6"}, {"18D=68", "18D=70"}, {"S21=00A0", "S21=0040"}, {"S22=0016", "S22=0013"},
+    {"S23=0040", "S23=004C"}, {"196=02", "196=C3"}, {"197=00", "197=50"},     {"18C=07", "18C=0C"},
+    {"18F=0F", "18F=18"},     {"01E=A0", "01E=40"}, {"01F=16", "01F=13"},     {"020=40", "020=4C"},
 };
 
 std::vector<std::string> Items(const std::string& text) {

@@ -5,11 +5,11 @@
 
 #include <chrono>
 
-#include "sensor/aux_bytes.h"
 #include "driver_test_support.h"
+#include "platform/windows.h"
+#include "sensor/aux_bytes.h"
 #include "usb/streaming_interface.h"
 #include "usb/vendor_transfer.h"
-#include "platform/windows.h"
 
 namespace {
 
@@ -146,9 +146,9 @@ TEST_F(IssueAndWaitTest, UnreadableStatusCountsAsAUsbError) {
 
 TEST_F(IssueAndWaitTest, WithoutEventTheStatusIsReadAtOnce) {
   ScriptedUsb::answer = ScriptedUsb::Answer::Never;
-  EXPECT_EQ(IssueVendorTransferAndWait(&funcs_, device_, nullptr, nullptr, 0, &setup_, &byte_, 0, &bytes_, 250,
-                                       &usbError_),
-            0u);
+  EXPECT_EQ(
+      IssueVendorTransferAndWait(&funcs_, device_, nullptr, nullptr, 0, &setup_, &byte_, 0, &bytes_, 250, &usbError_),
+      0u);
   EXPECT_EQ(ScriptedUsb::statusReads, 1);
   EXPECT_EQ(ScriptedUsb::closed, 1);
 }
@@ -234,8 +234,8 @@ TEST_F(VendorRequestTest, EmptyTableSucceedsWithoutTraffic) {
 
 TEST_F(VendorRequestTest, FailingEntryDoesNotStopTheTable) {
   camera_->Emu().StallRegister(0x123, emucam::StallMode::Once);
-  const RegisterEntry table[] = {{0xA0, 0x01, 0x120}, {0xA0, 0x02, 0x123}, {0xA1, 1, 0x124}, {0xA5, 7, 0x125},
-                                 {0, 0, 0}};
+  const RegisterEntry table[] = {
+      {0xA0, 0x01, 0x120}, {0xA0, 0x02, 0x123}, {0xA1, 1, 0x124}, {0xA5, 7, 0x125}, {0, 0, 0}};
   EXPECT_FALSE(RunRegisterTable(device_, table));
   const auto log = camera_->RawLog();
   ASSERT_EQ(log.size(), 4u);

@@ -11,9 +11,9 @@
 
 namespace emucam {
 
-inline constexpr size_t kFrameHeaderBytes = 18;          // marker + camera header
+inline constexpr size_t kFrameHeaderBytes = 18;  // marker + camera header
 inline constexpr size_t kMaxPaddingBytes = 14;
-inline constexpr size_t kOversizeFrameBytes = 45056;     // beyond the receiver's 40960
+inline constexpr size_t kOversizeFrameBytes = 45056;  // beyond the receiver's 40960
 
 struct FrameInfo {
   uint32_t frameNumber;

@@ -68,8 +68,8 @@ std::optional<T> Lookup(const Named<T> (&table)[N], std::string_view name) {
   return std::nullopt;
 }
 
-constexpr Named<Timing> kTimings[] = {{"realtime", Timing::RealTime}, {"fast", Timing::Fast},
-                                      {"scripted", Timing::Scripted}};
+constexpr Named<Timing> kTimings[] = {
+    {"realtime", Timing::RealTime}, {"fast", Timing::Fast}, {"scripted", Timing::Scripted}};
 constexpr Named<FrameFault> kFaults[] = {{"none", FrameFault::None},
                                          {"oversize", FrameFault::Oversize},
                                          {"noeoi", FrameFault::NoEndOfImage},

@@ -26,10 +26,8 @@ void Controller::Write(uint16_t r, uint8_t value) {
     case reg::kSensorReadLow:
     case reg::kSensorReadHigh:
     case reg::kAuxStatus:
-    case reg::kAuxReadByte:
-      return;  // read only
-    default:
-      break;
+    case reg::kAuxReadByte: return;  // read only
+    default: break;
   }
   registers_[r] = value;
   if (r == reg::kSensorCommand) RunSensorCommand(value);

@@ -6,10 +6,10 @@
 #include "camera_frame.h"
 #include "controller.h"
 #include "descriptors.h"
+#include "emucam/scan_encoder.h"
 #include "frame_source.h"
 #include "image_file.h"
 #include "packet_stream.h"
-#include "emucam/scan_encoder.h"
 
 namespace emucam {
 namespace {
@@ -50,8 +50,7 @@ std::shared_ptr<EmulatedCamera> EmulatedCamera::Create(std::string_view optionsT
   return Create(std::move(*options), error);
 }
 
-EmulatedCamera::EmulatedCamera(CameraOptions options, const SensorProfile& profile,
-                               std::unique_ptr<FrameSource> source)
+EmulatedCamera::EmulatedCamera(CameraOptions options, const SensorProfile& profile, std::unique_ptr<FrameSource> source)
     : options_(std::move(options)),
       profile_(profile),
       model_(BuildDeviceModel(options_)),
@@ -92,10 +91,9 @@ void EmulatedCamera::SubmitControl(const USB_DEVICE_REQUEST& setup, std::span<ui
     } else {
       // Never look past the data stage the host gave us, whatever wLength says.
       data = data.first(std::min<size_t>(data.size(), setup.wLength));
-      const ControlResult result = (setup.bmRequestType & kTypeMask) == kTypeVendor ? HandleVendor(setup, data)
-                                   : (setup.bmRequestType & kTypeMask) == kTypeStandard
-                                       ? HandleStandard(setup, data)
-                                       : ControlResult{true, 0};
+      const ControlResult result = (setup.bmRequestType & kTypeMask) == kTypeVendor     ? HandleVendor(setup, data)
+                                   : (setup.bmRequestType & kTypeMask) == kTypeStandard ? HandleStandard(setup, data)
+                                                                                        : ControlResult{true, 0};
       Log(setup, result.stalled ? RequestOutcome::Stalled : RequestOutcome::Answered);
       usbError = result.stalled ? USB_STALL_ERROR : USB_NO_ERROR;
       bytes = result.bytes;
@@ -106,8 +104,7 @@ void EmulatedCamera::SubmitControl(const USB_DEVICE_REQUEST& setup, std::span<ui
 
 // Register requests carry the register in wIndex. A read of any request number returns
 // one byte, as the controller does; writes other than 0xA0 are taken and ignored.
-EmulatedCamera::ControlResult EmulatedCamera::HandleVendor(const USB_DEVICE_REQUEST& setup,
-                                                           std::span<uint8_t> data) {
+EmulatedCamera::ControlResult EmulatedCamera::HandleVendor(const USB_DEVICE_REQUEST& setup, std::span<uint8_t> data) {
   const uint16_t registerNumber = setup.wIndex;
   const bool isRegisterRequest = setup.bRequest == kRegisterRead || setup.bRequest == kRegisterWrite;
   if (isRegisterRequest && registerNumber >= reg::kCount) return {true, 0};
@@ -121,8 +118,7 @@ EmulatedCamera::ControlResult EmulatedCamera::HandleVendor(const USB_DEVICE_REQU
   return {false, static_cast<DWORD>(data.size())};
 }
 
-EmulatedCamera::ControlResult EmulatedCamera::HandleStandard(const USB_DEVICE_REQUEST& setup,
-                                                             std::span<uint8_t> data) {
+EmulatedCamera::ControlResult EmulatedCamera::HandleStandard(const USB_DEVICE_REQUEST& setup, std::span<uint8_t> data) {
   if (setup.bRequest == kGetStatus && (setup.bmRequestType & kDirectionIn)) {
     const size_t n = std::min<size_t>(2, data.size());
     std::fill_n(data.begin(), n, 0);

@@ -25,8 +25,8 @@ class FrameSource {
  private:
   using Size = std::pair<int, int>;
   std::optional<RgbImage> still_;
-  std::map<Size, TestPattern> patterns_;   // drawn once per size
-  std::map<Size, PlanarImage> stills_;     // scaled once per size
+  std::map<Size, TestPattern> patterns_;  // drawn once per size
+  std::map<Size, PlanarImage> stills_;    // scaled once per size
   PlanarImage picture_;
 };
 

@@ -98,8 +98,9 @@ std::optional<RgbImage> DecodePpm(const std::vector<uint8_t>& bytes, std::string
     error = "PPM file is shorter than its header says";
     return std::nullopt;
   }
-  RgbImage image{width, height, std::vector<uint8_t>(bytes.begin() + static_cast<ptrdiff_t>(pos),
-                                                     bytes.begin() + static_cast<ptrdiff_t>(pos + samples))};
+  RgbImage image{width, height,
+                 std::vector<uint8_t>(bytes.begin() + static_cast<ptrdiff_t>(pos),
+                                      bytes.begin() + static_cast<ptrdiff_t>(pos + samples))};
   return image;
 }
 

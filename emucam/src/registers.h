@@ -7,11 +7,11 @@ namespace emucam::reg {
 
 inline constexpr uint16_t kCount = 0x400;
 
-inline constexpr uint16_t kReset = 0x000;     // writing bit 0 resets the controller
-inline constexpr uint16_t kSize = 0x002;      // bit 4: 320 x 240, clear: 640 x 480
-inline constexpr uint16_t kIdLow = 0x00A;     // controller identifier, read only
+inline constexpr uint16_t kReset = 0x000;  // writing bit 0 resets the controller
+inline constexpr uint16_t kSize = 0x002;   // bit 4: 320 x 240, clear: 640 x 480
+inline constexpr uint16_t kIdLow = 0x00A;  // controller identifier, read only
 inline constexpr uint16_t kIdHigh = 0x00B;
-inline constexpr uint16_t kSelection = 0x010; // which sensor interface the window uses
+inline constexpr uint16_t kSelection = 0x010;  // which sensor interface the window uses
 inline constexpr uint16_t kBank8B = 0x08B;
 inline constexpr uint16_t kBank8D = 0x08D;
 

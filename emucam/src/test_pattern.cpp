@@ -65,14 +65,8 @@ constexpr Colour kWhite{255, 128, 128};
 
 TestPattern::TestPattern(int width, int height) : still_(width, height) {
   // Colour bars at 75 %: white, yellow, cyan, green, magenta, red, blue, black.
-  static constexpr std::array<std::array<int, 3>, 8> kBars = {{{191, 191, 191},
-                                                               {191, 191, 0},
-                                                               {0, 191, 191},
-                                                               {0, 191, 0},
-                                                               {191, 0, 191},
-                                                               {191, 0, 0},
-                                                               {0, 0, 191},
-                                                               {0, 0, 0}}};
+  static constexpr std::array<std::array<int, 3>, 8> kBars = {
+      {{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0}, {191, 0, 191}, {191, 0, 0}, {0, 0, 191}, {0, 0, 0}}};
   const int barsHeight = height * 7 / 12;
   const int barWidth = width / 8 / 2 * 2;
   for (int bar = 0; bar < 8; ++bar) {

@@ -18,9 +18,7 @@ std::shared_ptr<EmulatedCamera> MakeCamera(const std::string& options) {
 
 ControlOutcome Control(EmulatedCamera& camera, const USB_DEVICE_REQUEST& setup, std::vector<uint8_t>& data) {
   ControlOutcome outcome;
-  camera.SubmitControl(setup, data, [&outcome](DWORD usbError, DWORD bytes) {
-    outcome = {true, usbError, bytes};
-  });
+  camera.SubmitControl(setup, data, [&outcome](DWORD usbError, DWORD bytes) { outcome = {true, usbError, bytes}; });
   return outcome;
 }
 

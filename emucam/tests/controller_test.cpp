@@ -36,7 +36,8 @@ TEST(ControllerRegisters, ResetClearsRegistersButNotSensorNorAuxMemoryNorIdentif
 
   ASSERT_TRUE(WriteRegister(*camera, 0x000, 0x01));
 
-  for (uint16_t reg : {0x000, 0x002, 0x180, 0x010, 0x08B, 0x303, 0x305}) EXPECT_EQ(ReadRegister(*camera, reg), 0) << reg;
+  for (uint16_t reg : {0x000, 0x002, 0x180, 0x010, 0x08B, 0x303, 0x305})
+    EXPECT_EQ(ReadRegister(*camera, reg), 0) << reg;
   EXPECT_EQ(ReadRegister(*camera, 0x00B), 0xE0);
   EXPECT_EQ(ReadRegister(*camera, 0x00A), 0x01);
   WriteRegister(*camera, 0x303, 0x21);

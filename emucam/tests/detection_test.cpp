@@ -121,8 +121,8 @@ int Detect(EmulatedCamera& camera) {
 
 // The sensor type the driver records for a detection result; 0 where start-up fails.
 int SensorTypeOf(int result) {
-  static const std::map<int, int> kTypes = {{-1, 7}, {16, 7}, {18, 7}, {0, 2},   {4, 13},  {6, 21},
-                                            {8, 14}, {10, 11}, {19, 11}, {12, 8}, {14, 9}, {15, 10}, {17, 12}};
+  static const std::map<int, int> kTypes = {{-1, 7},  {16, 7},  {18, 7}, {0, 2},  {4, 13},  {6, 21}, {8, 14},
+                                            {10, 11}, {19, 11}, {12, 8}, {14, 9}, {15, 10}, {17, 12}};
   const auto it = kTypes.find(result);
   return it == kTypes.end() ? 0 : it->second;
 }
@@ -162,8 +162,8 @@ TEST(Detection, SensorsAnswerUnderTheirStartUpSettings) {
     const char* sensor;
     uint8_t selection, bank8B;
   };
-  for (const Case& c : {Case{"2", 0x00, 0x00}, Case{"12", 0x01, 0x00}, Case{"11", 0x0A, 0x00},
-                        Case{"11a", 0x0A, 0xDC}}) {
+  for (const Case& c :
+       {Case{"2", 0x00, 0x00}, Case{"12", 0x01, 0x00}, Case{"11", 0x0A, 0x00}, Case{"11a", 0x0A, 0xDC}}) {
     auto camera = MakeCamera(std::string("sensor=") + c.sensor);
     WriteRegister(*camera, 0x000, 0x01);
     WriteRegister(*camera, 0x010, c.selection);

@@ -78,8 +78,7 @@ TEST_P(StreamAtSize, EveryFrameStartsAPacketAndEndsWithAtMost14Bytes) {
   EXPECT_EQ(trailing.size(), 15u) << "padding should take every length from 0 to 14";
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSizes, StreamAtSize,
-                         ::testing::Values(SizeCase{0x00, 640, 480}, SizeCase{0x10, 320, 240}),
+INSTANTIATE_TEST_SUITE_P(BothSizes, StreamAtSize, ::testing::Values(SizeCase{0x00, 640, 480}, SizeCase{0x10, 320, 240}),
                          [](const auto& param) { return std::to_string(param.param.width); });
 
 TEST(Stream, NothingStreamsInSettingZeroOrOnAnotherEndpoint) {
@@ -180,8 +179,8 @@ TEST(Stream, JpegImageFileIsDecodedAndBrokenOnesAreRefused) {
   tjFree(jpeg);
   tjDestroy(handle);
   auto writeFile = [&](size_t length) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()),
-                                                                   static_cast<std::streamsize>(length));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(length));
   };
 
   writeFile(bytes.size());

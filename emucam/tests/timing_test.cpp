@@ -29,7 +29,7 @@ TEST(Timing, RealTimeTakesOneMillisecondPerPacket) {
   camera->SelectAlternateSetting(0, 7);
   const double seconds = RunTransfers(*camera, 250);
   EXPECT_GT(seconds, 0.95);
-  EXPECT_LT(seconds, 3.0);  // loose: a loaded machine may be late, never early
+  EXPECT_LT(seconds, 3.0);                             // loose: a loaded machine may be late, never early
   EXPECT_NEAR(camera->framesSent(), seconds * 25, 2);  // frames follow the wall clock
 }
 

@@ -1,11 +1,11 @@
 #include <new>
 #include <string>
 
-#include "platform/cestring.h"
 #include "device_names.h"
-#include "stream_device.h"
+#include "platform/cestring.h"
 #include "platform/winbase.h"
 #include "platform/winreg.h"
+#include "stream_device.h"
 
 using namespace platform_internal;
 

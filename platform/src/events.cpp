@@ -1,7 +1,7 @@
 #include <new>
 
-#include "waitable.h"
 #include "platform/winbase.h"
+#include "waitable.h"
 
 using namespace platform_internal;
 

@@ -1,8 +1,8 @@
-#include "platform/cestring.h"
 #include "device_manager.h"
 #include "files.h"
-#include "stream_object.h"
+#include "platform/cestring.h"
 #include "platform/winbase.h"
+#include "stream_object.h"
 
 using namespace platform_internal;
 

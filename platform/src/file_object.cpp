@@ -5,8 +5,8 @@
 #include <new>
 
 #include "files.h"
-#include "stream_object.h"
 #include "platform/winbase.h"
+#include "stream_object.h"
 
 namespace platform_internal {
 
@@ -14,29 +14,20 @@ namespace {
 
 DWORD Win32ErrorOf(int error) {
   switch (error) {
-    case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_FILE_EXISTS;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EEXIST: return ERROR_FILE_EXISTS;
     case EACCES:
     case EPERM:
     case EISDIR:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
+    case EROFS: return ERROR_ACCESS_DENIED;
     case EMFILE:
-    case ENFILE:
-      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
-    case EDQUOT:
-      return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-      return ERROR_INVALID_NAME;
-    case ENOMEM:
-      return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-      return ERROR_GEN_FAILURE;
+    case EDQUOT: return ERROR_DISK_FULL;
+    case ENAMETOOLONG: return ERROR_INVALID_NAME;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_GEN_FAILURE;
   }
 }
 
@@ -111,9 +102,7 @@ HANDLE OpenFileHandle(const std::string& path, DWORD access, DWORD creation) {
   int fd = -1;
   bool existed = false;
   switch (creation) {
-    case CREATE_NEW:
-      fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
-      break;
+    case CREATE_NEW: fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0666); break;
     case CREATE_ALWAYS:
     case OPEN_ALWAYS:
       // Win32 reports ERROR_ALREADY_EXISTS when these find the file there.
@@ -123,9 +112,7 @@ HANDLE OpenFileHandle(const std::string& path, DWORD access, DWORD creation) {
         fd = open(path.c_str(), flags | (creation == CREATE_ALWAYS ? O_TRUNC : 0));
       }
       break;
-    case OPEN_EXISTING:
-      fd = open(path.c_str(), flags);
-      break;
+    case OPEN_EXISTING: fd = open(path.c_str(), flags); break;
     case TRUNCATE_EXISTING:
       if ((access & GENERIC_WRITE) == 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -133,9 +120,7 @@ HANDLE OpenFileHandle(const std::string& path, DWORD access, DWORD creation) {
       }
       fd = open(path.c_str(), flags | O_TRUNC);
       break;
-    default:
-      SetLastError(ERROR_INVALID_PARAMETER);
-      return INVALID_HANDLE_VALUE;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
   if (fd < 0) {
     SetLastError(Win32ErrorOf(errno));

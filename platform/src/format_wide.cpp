@@ -80,19 +80,11 @@ int FormatWide(LPWSTR buffer, size_t capacity, LPCWSTR format, ...) {
     while (*p == u'l' || *p == u'h') ++p;
     switch (*p) {
       case u'd':
-      case u'i':
-        PutSigned(out, va_arg(arguments, int), width, pad);
-        break;
-      case u'u':
-        out.PutPadded(Digits(va_arg(arguments, unsigned), 10, false), width, pad);
-        break;
+      case u'i': PutSigned(out, va_arg(arguments, int), width, pad); break;
+      case u'u': out.PutPadded(Digits(va_arg(arguments, unsigned), 10, false), width, pad); break;
       case u'x':
-      case u'X':
-        out.PutPadded(Digits(va_arg(arguments, unsigned), 16, *p == u'X'), width, pad);
-        break;
-      case u'c':
-        out.PutPadded(std::u16string(1, static_cast<char16_t>(va_arg(arguments, int))), width, u' ');
-        break;
+      case u'X': out.PutPadded(Digits(va_arg(arguments, unsigned), 16, *p == u'X'), width, pad); break;
+      case u'c': out.PutPadded(std::u16string(1, static_cast<char16_t>(va_arg(arguments, int))), width, u' '); break;
       case u's': {
         const auto* text = va_arg(arguments, LPCWSTR);
         out.PutPadded(text != nullptr ? std::u16string_view(text) : u"(null)", width, u' ');
@@ -103,9 +95,7 @@ int FormatWide(LPWSTR buffer, size_t capacity, LPCWSTR format, ...) {
         out.PutPadded(text != nullptr ? Utf8ToUtf16(text) : u"(null)", width, u' ');
         break;
       }
-      case u'%':
-        out.Put(u'%');
-        break;
+      case u'%': out.Put(u'%'); break;
       default:  // not a conversion of the subset: copied as it stands
         out.Put(std::u16string_view(start, static_cast<size_t>(p - start) + (*p != u'\0' ? 1 : 0)));
         if (*p == u'\0') --p;

@@ -10,8 +10,8 @@
 #include <mutex>
 #include <new>
 
-#include "platform/cestring.h"
 #include "handle_table.h"
+#include "platform/cestring.h"
 #include "platform/winbase.h"
 
 using namespace platform_internal;
@@ -23,7 +23,10 @@ using DllMainRoutine = BOOL (*)(HMODULE, DWORD, LPVOID);
 class Module final : public KernelObject {
  public:
   Module(std::string mapKey, std::string filePath, void* dlHandle, std::u16string builtinModuleName)
-      : key(std::move(mapKey)), path(std::move(filePath)), library(dlHandle), builtinName(std::move(builtinModuleName)) {}
+      : key(std::move(mapKey)),
+        path(std::move(filePath)),
+        library(dlHandle),
+        builtinName(std::move(builtinModuleName)) {}
 
   bool ClosedByCloseHandle() const override { return false; }
 
@@ -45,7 +48,7 @@ class Module final : public KernelObject {
   const std::string path;  // reported by GetModuleFileNameW
   void* const library;     // dlopen handle; null for a built-in module
   const std::u16string builtinName;
-  int references = 1;      // guarded by the loader lock
+  int references = 1;  // guarded by the loader lock
 };
 
 // The loader lock: recursive, as on Win32, so that a DllMain may load libraries itself.

@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "platform/cestring.h"
 #include "loader.h"
+#include "platform/cestring.h"
 #include "platform/winbase.h"
 
 // The path is reported with '\' separators, as programs written for the device expect

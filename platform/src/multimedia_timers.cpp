@@ -138,8 +138,8 @@ MMRESULT timeSetEvent(UINT delay, UINT, LPTIMECALLBACK routine, DWORD_PTR user, 
   const bool supportedKind = kind == TIME_CALLBACK_FUNCTION || kind == TIME_CALLBACK_EVENT_SET;
   if (delay == 0 || routine == nullptr || !supportedKind || (flags & ~kKnownFlags) != 0) return 0;
   try {
-    return Service().Add(Timer{delay, (flags & TIME_PERIODIC) != 0, routine, user, kind == TIME_CALLBACK_EVENT_SET,
-                               Clock::now()});
+    return Service().Add(
+        Timer{delay, (flags & TIME_PERIODIC) != 0, routine, user, kind == TIME_CALLBACK_EVENT_SET, Clock::now()});
   } catch (const std::exception&) {  // no memory or no thread
     return 0;
   }

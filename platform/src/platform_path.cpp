@@ -28,7 +28,7 @@ std::string FlashFolder() {
 
 // Creates `folder` and its parents; failures surface later when the file is opened.
 void MakeFolders(const std::string& folder) {
-  for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return;
     if (slash == std::string::npos) return;
@@ -44,7 +44,8 @@ std::string MapPlatformPath(std::u16string_view path) {
   }
   // The device's flash folder: its files land in a real folder made on first use, so a
   // caller may hand the mapped path straight to fopen.
-  if (StartsWithNoCase(mapped, kFlashRoot) && (mapped.size() == kFlashRoot.size() || mapped[kFlashRoot.size()] == '/')) {
+  if (StartsWithNoCase(mapped, kFlashRoot) &&
+      (mapped.size() == kFlashRoot.size() || mapped[kFlashRoot.size()] == '/')) {
     const std::string folder = FlashFolder();
     MakeFolders(folder);
     return folder + mapped.substr(kFlashRoot.size());

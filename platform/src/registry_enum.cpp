@@ -49,8 +49,8 @@ LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWO
   return ERROR_SUCCESS;
 }
 
-LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLength, LPDWORD, LPDWORD type,
-                   LPBYTE data, LPDWORD dataSize) {
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLength, LPDWORD, LPDWORD type, LPBYTE data,
+                   LPDWORD dataSize) {
   if (valueName == nullptr || valueNameLength == nullptr) return ERROR_INVALID_PARAMETER;
   if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
   std::shared_lock lock(RegistryLock());

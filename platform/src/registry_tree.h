@@ -22,7 +22,7 @@ struct RegistryValue {
 };
 
 struct RegistryNode {
-  std::u16string name;  // as created (enumeration reports this spelling)
+  std::u16string name;                                              // as created (enumeration reports this spelling)
   std::map<std::u16string, std::shared_ptr<RegistryNode>> subkeys;  // by folded name: sorted enumeration
   std::vector<RegistryValue> values;                                // in the order first set
   bool deleted = false;

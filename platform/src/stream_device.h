@@ -7,8 +7,8 @@
 #include <string>
 
 #include "call_gate.h"
-#include "platform/devload.h"
 #include "handle_table.h"
+#include "platform/devload.h"
 
 namespace platform_internal {
 

@@ -3,9 +3,9 @@
 #include "call_gate.h"
 #include "device_manager.h"
 #include "device_names.h"
+#include "platform/winbase.h"
 #include "stream_device.h"
 #include "stream_object.h"
-#include "platform/winbase.h"
 
 namespace platform_internal {
 
@@ -44,9 +44,8 @@ class StreamHandle final : public StreamObject {
 
   BOOL OnClose() override {
     calls_.ShutAndDrain();
-    const BOOL result = device_->RunClose([this] {
-      return device_->entries.close == nullptr ? TRUE : device_->entries.close(openContext_);
-    });
+    const BOOL result = device_->RunClose(
+        [this] { return device_->entries.close == nullptr ? TRUE : device_->entries.close(openContext_); });
     device_->HandleClosed();
     return result;
   }

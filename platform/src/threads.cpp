@@ -6,8 +6,8 @@
 #include <memory>
 #include <new>
 
-#include "waitable.h"
 #include "platform/winbase.h"
+#include "waitable.h"
 
 using namespace platform_internal;
 

@@ -1,9 +1,9 @@
 // UTF conversion, the wide formatter and the platform path mapping.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
 
 #include "platform/windows.h"
 
@@ -18,10 +18,12 @@ TEST(Utf, RoundTripsTextOutsideTheBasicPlane) {
 }
 
 TEST(Utf, MalformedInputBecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD");        // cut short
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");        // overlong '/'
-  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");    // an encoded surrogate
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD");      // cut short
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD");      // overlong '/'
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD");  // an encoded surrogate
   const char16_t loneSurrogate[] = {u'x', 0xD800, u'y', 0};
   EXPECT_EQ(Utf16ToUtf8(loneSurrogate), "x\xEF\xBF\xBDy");
 }
@@ -66,7 +68,7 @@ TEST(PlatformPath, ResidentFlashGoesToTheFlashFolderWhichIsCreated) {
   const std::string folder = std::string(::testing::TempDir()) + "platform-flash-test/nested";
   setenv("VELMAR_FLASH_DIR", folder.c_str(), 1);
   EXPECT_EQ(MapPlatformPath(u"\\ResidentFlash\\except.jpg"), folder + "/except.jpg");
-  struct stat info{};
+  struct stat info {};
   EXPECT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(MapPlatformPath(u"\\residentflashy\\a"), "/residentflashy/a");  // only the folder itself

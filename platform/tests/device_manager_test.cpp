@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_driver_log.h"
 #include "platform/windows.h"
+#include "test_driver_log.h"
 
 namespace {
 
@@ -100,9 +100,9 @@ TEST_F(DeviceManager, ActivationNamesDevicesTst1ThenTst2AndWritesTheActiveKey) {
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, firstKey.c_str(), 0, KEY_READ, &active), ERROR_SUCCESS);
   WCHAR driverKey[64];
   DWORD size = sizeof driverKey;
-  EXPECT_EQ(RegQueryValueExW(active, DEVLOAD_DEVKEY_VALNAME, nullptr, nullptr, reinterpret_cast<LPBYTE>(driverKey),
-                             &size),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegQueryValueExW(active, DEVLOAD_DEVKEY_VALNAME, nullptr, nullptr, reinterpret_cast<LPBYTE>(driverKey), &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(std::u16string(driverKey), kDriverKey);
   RegCloseKey(active);
 }
@@ -123,8 +123,8 @@ TEST_F(DeviceManager, ClientInfoAboveFourGibibytesRoundTrips) {
 
 TEST_F(DeviceManager, FileCallsReachTheEntryPointsWithTheCallersArguments) {
   ASSERT_NE(Activate(), nullptr);
-  HANDLE device = CreateFileW(u"tst1:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE device =
+      CreateFileW(u"tst1:", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(device, INVALID_HANDLE_VALUE);
   EXPECT_EQ(log_->opens.load(), 1);
   EXPECT_EQ(log_->openAccess, GENERIC_READ | GENERIC_WRITE);
@@ -194,7 +194,7 @@ TEST_F(DeviceManager, DeactivationCallsDeinitRemovesTheKeyAndFreesTheNumber) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
   ASSERT_NE(Activate(), nullptr);
   EXPECT_EQ(std::u16string(log_->name), u"TST1:");  // the lowest free number again
-  EXPECT_FALSE(DeactivateDevice(first));             // only once
+  EXPECT_FALSE(DeactivateDevice(first));            // only once
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 

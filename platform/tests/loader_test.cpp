@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/builtin_modules.h"
-#include "test_driver_log.h"
 #include "platform/windows.h"
+#include "test_driver_log.h"
 
 namespace {
 

@@ -30,13 +30,13 @@ TEST_F(RegistryConcurrency, WritersOnSeveralThreadsLoseNothing) {
   std::thread reader([this] {
     DWORD values = 0;
     for (int i = 0; i < 200; ++i) {
-      EXPECT_EQ(RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                                 nullptr, nullptr, nullptr),
+      EXPECT_EQ(RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                                 nullptr, nullptr),
                 ERROR_SUCCESS);
       WCHAR name[32];
       DWORD length = 32;
-      const LONG status = RegEnumValueW(key_, values > 0 ? values - 1 : 0, name, &length, nullptr, nullptr, nullptr,
-                                        nullptr);
+      const LONG status =
+          RegEnumValueW(key_, values > 0 ? values - 1 : 0, name, &length, nullptr, nullptr, nullptr, nullptr);
       EXPECT_TRUE(status == ERROR_SUCCESS || status == ERROR_NO_MORE_ITEMS);
     }
   });

@@ -191,8 +191,7 @@ TEST_F(Registry, DeleteRemovesValuesAndLeafKeysOnly) {
 TEST_F(Registry, MalformedPathsAndBadArgumentsGiveWin32Errors) {
   HKEY result = nullptr;
   for (const char16_t* bad : {u"a\\\\b", u"a\\", u"\\\\a"}) {
-    EXPECT_EQ(RegCreateKeyExW(key_, bad, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &result, nullptr),
-              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegCreateKeyExW(key_, bad, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &result, nullptr), ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegOpenKeyExW(key_, bad, 0, KEY_READ, &result), ERROR_BAD_PATHNAME);
   }
   EXPECT_EQ(RegOpenKeyExW(key_, u"x", 0, KEY_READ, nullptr), ERROR_INVALID_PARAMETER);

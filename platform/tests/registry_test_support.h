@@ -12,9 +12,9 @@ class RegistryTest : public ::testing::Test {
   void SetUp() override {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = u"Software\\PlatformTests\\" + Utf8ToUtf16(test->test_suite_name()) + u"\\" + Utf8ToUtf16(test->name());
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr),
+        ERROR_SUCCESS);
   }
   // Each test starts from an empty key, also when the tests run repeatedly.
   void TearDown() override {

@@ -36,7 +36,7 @@ struct TestDriverLog {
 
   // Behaviour switches.
   std::atomic<bool> failInit{false};
-  std::atomic<bool> failOpen{false};   // PPP_Open answers 0 with ERROR_ACCESS_DENIED
+  std::atomic<bool> failOpen{false};      // PPP_Open answers 0 with ERROR_ACCESS_DENIED
   std::atomic<HANDLE> readGate{nullptr};  // when set, PPP_Read waits for this event
 };
 

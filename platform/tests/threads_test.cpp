@@ -61,7 +61,8 @@ TEST(Threads, ThreadIdMatchesWhatTheThreadSeesAndDiffersBetweenThreads) {
   std::atomic<DWORD> seen{0};
   DWORD id = 0;
   HANDLE thread = CreateThread(
-      nullptr, 0, [](LPVOID out) -> DWORD {
+      nullptr, 0,
+      [](LPVOID out) -> DWORD {
         static_cast<std::atomic<DWORD>*>(out)->store(GetCurrentThreadId());
         return 0;
       },
@@ -76,7 +77,8 @@ TEST(Threads, ThreadIdMatchesWhatTheThreadSeesAndDiffersBetweenThreads) {
 TEST(Threads, ThreadGoesOnAfterItsHandleIsClosed) {
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = CreateThread(
-      nullptr, 0, [](LPVOID event) -> DWORD {
+      nullptr, 0,
+      [](LPVOID event) -> DWORD {
         Sleep(20);
         SetEvent(static_cast<HANDLE>(event));
         return 0;

@@ -70,8 +70,8 @@ TEST(MultimediaTimers, PeriodicTimerKeepsItsPeriodOverAHundredTicks) {
 TEST(MultimediaTimers, EventTimerSetsTheEventEveryPeriod) {
   HANDLE tick = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   const auto start = Clock::now();
-  const MMRESULT timer = timeSetEvent(10, 0, reinterpret_cast<LPTIMECALLBACK>(tick), 0,
-                                      TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
+  const MMRESULT timer =
+      timeSetEvent(10, 0, reinterpret_cast<LPTIMECALLBACK>(tick), 0, TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
   ASSERT_NE(timer, 0u);
   for (int i = 0; i < 5; ++i) ASSERT_EQ(WaitForSingleObject(tick, 1000), WAIT_OBJECT_0) << "tick " << i;
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
@@ -125,8 +125,8 @@ TEST(MultimediaTimers, RoutineMayKillItsOwnTimer) {
 
 TEST(MultimediaTimers, EventTimerOnAClosedEventDoesNoHarm) {
   HANDLE tick = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  const MMRESULT timer = timeSetEvent(1, 0, reinterpret_cast<LPTIMECALLBACK>(tick), 0,
-                                      TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
+  const MMRESULT timer =
+      timeSetEvent(1, 0, reinterpret_cast<LPTIMECALLBACK>(tick), 0, TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
   CloseHandle(tick);  // the server closes its event before killing the timer
   Sleep(10);
   EXPECT_EQ(timeKillEvent(timer), TIMERR_NOERROR);

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/cestring.h"
 #include "emucam/backend_factory.h"
 #include "emucam/camera_options.h"
+#include "platform/cestring.h"
 #include "usbhost/usbhost.h"
 
 namespace {

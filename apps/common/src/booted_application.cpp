@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "system/boot.h"
 #include "appcommon/close_on_signal.h"
+#include "system/boot.h"
 
 int RunBootedApplication(int& argc, char** argv, const QString& caption,
                          const std::function<int(QApplication&)>& program) {

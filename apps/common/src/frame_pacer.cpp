@@ -6,8 +6,8 @@ FramePacer::FramePacer(UINT periodMs) {
   event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (event_ == nullptr) return;
   // With TIME_CALLBACK_EVENT_SET the routine argument carries the event handle.
-  timer_ = timeSetEvent(periodMs, 0, reinterpret_cast<LPTIMECALLBACK>(event_), 0,
-                        TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
+  timer_ =
+      timeSetEvent(periodMs, 0, reinterpret_cast<LPTIMECALLBACK>(event_), 0, TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
 }
 
 FramePacer::~FramePacer() {

@@ -42,8 +42,8 @@ std::string WriteNewFile(const std::string& folder, const std::string& stem, std
   HANDLE file = CreateNewFile(folder, stem, extension, path);
   if (file == INVALID_HANDLE_VALUE) return {};
   DWORD written = 0;
-  const bool complete = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                        written == bytes.size();
+  const bool complete =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
   CloseHandle(file);
   if (!complete) {
     std::remove(path.c_str());

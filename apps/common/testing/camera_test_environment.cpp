@@ -23,12 +23,12 @@ void CameraTestEnvironment::SelectOffscreenPlatform() {
     return;
   }
   // The offscreen platform reads its screens from a configuration file.
-  screenConfig_ = (std::filesystem::temp_directory_path() /
-                   (programName_ + "-screen-" + std::to_string(getpid()) + ".json"))
-                      .string();
+  screenConfig_ =
+      (std::filesystem::temp_directory_path() / (programName_ + "-screen-" + std::to_string(getpid()) + ".json"))
+          .string();
   std::ofstream(screenConfig_) << R"({"screens": [{"name": "test", "x": 0, "y": 0, "width": )" << screenSize_.width()
-                        << R"(, "height": )" << screenSize_.height()
-                        << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+                               << R"(, "height": )" << screenSize_.height()
+                               << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
   setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screenConfig_).c_str(), 1);
 }
 

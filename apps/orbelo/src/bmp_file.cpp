@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr uint32_t kBitFields = 3;             // compression: pixels described by masks
-constexpr uint32_t kMaskedResolution = 0x1BAD; // pixels per metre written with the masks
+constexpr uint32_t kBitFields = 3;              // compression: pixels described by masks
+constexpr uint32_t kMaskedResolution = 0x1BAD;  // pixels per metre written with the masks
 constexpr uint32_t kRgb565Masks[] = {0xF800, 0x07E0, 0x001F, 0};
 
 class LittleEndianWriter {

@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "camclient/camclient.h"
 #include "appcommon/dialog_units.h"
 #include "appcommon/display_format.h"
+#include "camclient/camclient.h"
 #include "orbelo/preview_window.h"
 #include "platform/winbase.h"
 

@@ -5,13 +5,13 @@
 #include <new>
 #include <span>
 
-#include "camclient/camclient.h"
 #include "appcommon/display_format.h"
 #include "appcommon/frame_pacer.h"
+#include "camclient/camclient.h"
 #include "orbelo/preview_window.h"
 #include "orbelo/saved_pictures.h"
-#include "velmar/vlm_ioctl.h"
 #include "platform/winbase.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ void SaveNewestJpeg(const CaptureRun& run) {
 // A failed save is reported and dropped: retrying frame after frame would not mend a
 // folder that cannot take the file.
 void SaveFrameAsBmp(const CaptureRun& run, const uint8_t* frame) {
-  const std::string path = SaveBmpFile(run.saveDirectory, PreviewWindow::kWidth, PreviewWindow::kHeight,
-                                       run.screenBits, frame);
+  const std::string path =
+      SaveBmpFile(run.saveDirectory, PreviewWindow::kWidth, PreviewWindow::kHeight, run.screenBits, frame);
   if (path.empty() && run.bmpSaveFailed) run.bmpSaveFailed(run.saveDirectory);
 }
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "orbelo/bmp_file.h"
 #include "appcommon/snapshot_file.h"
+#include "orbelo/bmp_file.h"
 #include "platform/winbase.h"
 
 std::string TickCountStem() { return std::to_string(static_cast<int32_t>(GetTickCount())); }

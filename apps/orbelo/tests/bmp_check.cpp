@@ -55,8 +55,8 @@ int PixelsDiffering(const QImage& readBack, const QImage& frame, unsigned bitsPe
     const auto* frameWords = reinterpret_cast<const uint16_t*>(frame.constScanLine(y));
     for (int x = 0; x < frame.width(); ++x) {
       const QRgb read = readBack.pixel(x, y);
-      const bool same = bitsPerPixel == 16 ? Rgb565Of(read) == frameWords[x]
-                                           : (read & 0xFFFFFF) == (frame.pixel(x, y) & 0xFFFFFF);
+      const bool same =
+          bitsPerPixel == 16 ? Rgb565Of(read) == frameWords[x] : (read & 0xFFFFFF) == (frame.pixel(x, y) & 0xFFFFFF);
       if (!same) ++differing;
     }
   }

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "appcommon/display_format.h"
 #include "bmp_check.h"
 #include "orbelo/bmp_file.h"
-#include "appcommon/display_format.h"
 
 namespace {
 
@@ -64,7 +64,8 @@ TEST_P(BmpFileAtDepth, ReadsBackAsTheFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, BmpFileAtDepth,
-                         ::testing::Values(std::pair<unsigned, size_t>{16, 153670}, std::pair<unsigned, size_t>{24, 230454},
+                         ::testing::Values(std::pair<unsigned, size_t>{16, 153670},
+                                           std::pair<unsigned, size_t>{24, 230454},
                                            std::pair<unsigned, size_t>{32, 307254}),
                          [](const auto& depth) { return std::to_string(depth.param.first) + "Bits"; });
 

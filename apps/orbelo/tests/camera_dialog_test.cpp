@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QtTest/QTest>
 
+#include "appcommon/display_format.h"
 #include "camclient/camclient.h"
 #include "camera_test_environment.h"
-#include "appcommon/display_format.h"
-#include "orbelo_rig.h"
 #include "orbelo/preview_window.h"
+#include "orbelo_rig.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ TEST(CameraDialog, TemplateHasItsCaptionControlsAndTexts) {
   CCameraDialog& dialog = rig.dialog();
   EXPECT_EQ(dialog.windowTitle(), "Orbelo");
   // The controls are bound by their template ids.
-  const std::pair<int, const char*> buttons[] = {{1000, "&Start"}, {1002, "Sto&p"}, {1003, "&Exit"},
-                                                 {1005, "SaveJpg"}, {1006, "SaveBmp"}};
+  const std::pair<int, const char*> buttons[] = {
+      {1000, "&Start"}, {1002, "Sto&p"}, {1003, "&Exit"}, {1005, "SaveJpg"}, {1006, "SaveBmp"}};
   for (const auto& [id, text] : buttons) {
     const auto* button = dialog.findChild<QPushButton*>(QString::number(id));
     ASSERT_NE(button, nullptr) << id;
@@ -58,8 +58,8 @@ TEST(CameraDialog, TemplateHasItsCaptionControlsAndTexts) {
 
   // The buttons stand in one column, each below the one before it, right of the
   // "Video" group.
-  const QPushButton* column[] = {dialog.startButton(), dialog.stopButton(), dialog.exitButton(),
-                                 dialog.saveJpgButton(), dialog.saveBmpButton()};
+  const QPushButton* column[] = {dialog.startButton(), dialog.stopButton(), dialog.exitButton(), dialog.saveJpgButton(),
+                                 dialog.saveBmpButton()};
   for (size_t i = 1; i < std::size(column); ++i) {
     EXPECT_EQ(column[i]->x(), column[0]->x());
     EXPECT_GE(column[i]->y(), column[i - 1]->geometry().bottom());

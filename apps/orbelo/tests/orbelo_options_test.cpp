@@ -12,7 +12,9 @@ namespace {
 
 using Parsed = vtest::ParsedCommandLine<OrbeloOptions>;
 
-Parsed Parse(const std::vector<const char*>& words) { return vtest::ParseCommandLine(&OrbeloCommandLine, {words.begin(), words.end()}); }
+Parsed Parse(const std::vector<const char*>& words) {
+  return vtest::ParseCommandLine(&OrbeloCommandLine, {words.begin(), words.end()});
+}
 
 TEST(OrbeloOptions, WithoutOptionsTheDisplayDepthAndTheCurrentFolderAreUsed) {
   const Parsed parsed = Parse({});
@@ -37,8 +39,13 @@ TEST(OrbeloOptions, HelpWinsOverEverythingAfterIt) {
 }
 
 TEST(OrbeloOptions, BadInputIsRefusedWithAReason) {
-  for (const auto& words : {std::vector<const char*>{"--depth", "8"}, {"--depth", "24bit"}, {"--depth"},
-                            {"--save-dir"}, {"--save-dir", ""}, {"--camera", "1"}, {"picture.bmp"}}) {
+  for (const auto& words : {std::vector<const char*>{"--depth", "8"},
+                            {"--depth", "24bit"},
+                            {"--depth"},
+                            {"--save-dir"},
+                            {"--save-dir", ""},
+                            {"--camera", "1"},
+                            {"picture.bmp"}}) {
     const Parsed parsed = Parse(words);
     EXPECT_EQ(parsed.command, cli::Outcome::kError) << words[0];
     EXPECT_FALSE(parsed.error.empty()) << words[0];

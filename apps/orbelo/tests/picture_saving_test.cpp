@@ -12,11 +12,11 @@
 
 #include "bmp_check.h"
 #include "camera_test_environment.h"
-#include "testing/jpeg_check.h"
-#include "orbelo_rig.h"
 #include "orbelo/preview_window.h"
 #include "orbelo/saved_pictures.h"
+#include "orbelo_rig.h"
 #include "platform/winbase.h"
+#include "testing/jpeg_check.h"
 
 namespace {
 

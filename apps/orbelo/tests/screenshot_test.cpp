@@ -8,8 +8,8 @@
 #include <QtTest/QTest>
 
 #include "camera_test_environment.h"
-#include "orbelo_rig.h"
 #include "orbelo/preview_window.h"
+#include "orbelo_rig.h"
 
 TEST(Screenshot, DialogWhilePreviewing) {
   PluggedCameras cameras({"", ""});

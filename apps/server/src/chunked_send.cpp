@@ -5,8 +5,8 @@
 
 #include <cerrno>
 
-#include "server/console_output.h"
 #include "platform/winbase.h"
+#include "server/console_output.h"
 
 int SendPiece(SOCKET socket, const uint8_t* data, size_t length) {
   // poll rather than select: same wait, without select's limit on descriptor numbers.

@@ -9,10 +9,10 @@
 #include <chrono>
 
 #include "camclient/camclient.h"
+#include "platform/windows.h"
 #include "server/chunked_send.h"
 #include "server/console_output.h"
 #include "server/stream_resources.h"
-#include "platform/windows.h"
 
 namespace {
 
@@ -69,14 +69,10 @@ bool HandleClient(SOCKET socket, ServerState& state) {
 
   stream_protocol::StreamParameters parameters;
   switch (stream_protocol::CheckStartPacket(std::span(packet.data(), stream_protocol::kStartPacketBytes), parameters)) {
-    case stream_protocol::StartPacketCheck::kValid:
-      return RunStream(socket, parameters, state);
-    case stream_protocol::StartPacketCheck::kWrongParameters:
-      ConsolePrint("Invalid start param\r\n");
-      return false;
+    case stream_protocol::StartPacketCheck::kValid: return RunStream(socket, parameters, state);
+    case stream_protocol::StartPacketCheck::kWrongParameters: ConsolePrint("Invalid start param\r\n"); return false;
     case stream_protocol::StartPacketCheck::kWrongHeader:
-    case stream_protocol::StartPacketCheck::kWrongLength:
-      break;
+    case stream_protocol::StartPacketCheck::kWrongLength: break;
   }
   ConsolePrint("Invalid start packet\r\n");
   return false;

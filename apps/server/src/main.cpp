@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
-#include "system/boot.h"
+#include "platform/windows.h"
 #include "server/console.h"
 #include "server/server_options.h"
 #include "server/server_thread.h"
 #include "server/termination_signals.h"
-#include "platform/windows.h"
+#include "system/boot.h"
 
 int main(int argc, char** argv) {
   ServerState state;

@@ -12,9 +12,9 @@ StreamResources::~StreamResources() {
 bool StreamResources::Make(int32_t frameRate) {
   pacingEvent_ = CreateEventW(nullptr, TRUE, TRUE, nullptr);
   if (pacingEvent_ != nullptr) {
-    pacingTimer_ = timeSetEvent(stream_protocol::TimerPeriodMs(frameRate), 0,
-                                reinterpret_cast<LPTIMECALLBACK>(pacingEvent_), 0,
-                                TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
+    pacingTimer_ =
+        timeSetEvent(stream_protocol::TimerPeriodMs(frameRate), 0, reinterpret_cast<LPTIMECALLBACK>(pacingEvent_), 0,
+                     TIME_PERIODIC | TIME_CALLBACK_EVENT_SET);
   }
   frameBuffer_ = LocalAlloc(LPTR, kFrameBufferBytes);
   return pacingEvent_ != nullptr && pacingTimer_ != 0 && frameBuffer_ != nullptr;

@@ -29,12 +29,12 @@ Bytes EncodeImage(int width, int height, int seed) {
 // A minimal image whose segments and scan hold bytes that look like markers: an end
 // marker inside a comment, stuffed 0xFF 0x00 and a restart marker in the scan.
 Bytes TrickyImage() {
-  return {0xFF, 0xD8,                                      // SOI
-          0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0xFF, 0xD8,  // COM holding FF D9 FF D8
-          0xFF, 0xC0, 0x00, 0x0B, 8, 0x00, 0x10, 0x00, 0x20, 1, 1, 0x11, 0,  // SOF0 32 x 16
-          0xFF, 0xDA, 0x00, 0x08, 1, 1, 0, 0, 63, 0,       // SOS
-          0x12, 0xFF, 0x00, 0x34, 0xFF, 0xD0, 0x56,        // scan: stuffed byte, RST0
-          0xFF, 0xD9};                                     // EOI
+  return {0xFF, 0xD8,                                                           // SOI
+          0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0xFF, 0xD8,                       // COM holding FF D9 FF D8
+          0xFF, 0xC0, 0x00, 0x0B, 8,    0x00, 0x10, 0x00, 0x20, 1, 1, 0x11, 0,  // SOF0 32 x 16
+          0xFF, 0xDA, 0x00, 0x08, 1,    1,    0,    0,    63,   0,              // SOS
+          0x12, 0xFF, 0x00, 0x34, 0xFF, 0xD0, 0x56,                             // scan: stuffed byte, RST0
+          0xFF, 0xD9};                                                          // EOI
 }
 
 std::vector<Bytes> Split(const Bytes& stream, const std::vector<size_t>& pieceSizes, JpegStreamSplitter& splitter) {
@@ -120,8 +120,8 @@ TEST(JpegStreamSplitter, ThumbnailInsideAnApplicationSegmentStaysInsideItsImage)
   const Bytes thumbnail = EncodeImage(8, 8, 9);
   const Bytes main = EncodeImage(32, 32, 10);
   const size_t segmentLength = thumbnail.size() + 2;
-  Bytes withThumbnail = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(segmentLength >> 8),
-                         static_cast<uint8_t>(segmentLength & 0xFF)};
+  Bytes withThumbnail = {
+      0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(segmentLength >> 8), static_cast<uint8_t>(segmentLength & 0xFF)};
   withThumbnail.insert(withThumbnail.end(), thumbnail.begin(), thumbnail.end());
   withThumbnail.insert(withThumbnail.end(), main.begin() + 2, main.end());
   const std::vector<Bytes> images = Split(Join({withThumbnail, main}), {50});

@@ -67,8 +67,7 @@ TEST(ServerConsole, InterruptAndTerminateEndItLikeQuit) {
     RunningServer running;
     ASSERT_TRUE(running.Ready());
     running.server.SendSignal(signalNumber);
-    EXPECT_EQ(running.server.WaitForExit(kExitTime), 0) << "signal " << signalNumber << "\n"
-                                                        << running.server.Output();
+    EXPECT_EQ(running.server.WaitForExit(kExitTime), 0) << "signal " << signalNumber << "\n" << running.server.Output();
   }
 }
 

@@ -152,7 +152,7 @@ TEST_F(ServerSession, EveryClientIsAnnouncedAndSeenOff) {
   ASSERT_NE(announced, std::string::npos);
   const std::string line = output.substr(announced, output.find("\r\n", announced) - announced);
   EXPECT_NE(line.find(", socket "), std::string::npos) << line;
-  const std::string peer = line.substr(std::string("New user from ").size(),
-                                       line.find(", socket") - std::string("New user from ").size());
+  const std::string peer =
+      line.substr(std::string("New user from ").size(), line.find(", socket") - std::string("New user from ").size());
   EXPECT_NE(output.find("User from " + peer + " disconnected\r\n", announced), std::string::npos) << output;
 }

@@ -60,7 +60,8 @@ TEST(ServerSoak, TwoHundredClientsLeaveNoDescriptorsOrMemoryBehind) {
       ASSERT_GE(client.ReadImages(2, milliseconds(10000)).size(), 2u) << "client " << i;
     }
     ASSERT_TRUE(server.WaitForOutput("disconnected\r\n", milliseconds(10000), static_cast<size_t>(i)))
-        << "client " << i << "\n" << server.Output().substr(server.Output().size() > 2000 ? server.Output().size() - 2000 : 0);
+        << "client " << i << "\n"
+        << server.Output().substr(server.Output().size() > 2000 ? server.Output().size() - 2000 : 0);
     if (i == kWarmUpClients) {
       descriptorsAfterWarmUp = OpenDescriptors(server.Pid());
       residentAfterWarmUp = ResidentKiB(server.Pid());
@@ -69,8 +70,8 @@ TEST(ServerSoak, TwoHundredClientsLeaveNoDescriptorsOrMemoryBehind) {
 
   EXPECT_EQ(server.CountInOutput("Stop camera\r\n"), static_cast<size_t>(kClients));
   EXPECT_EQ(OpenDescriptors(server.Pid()), descriptorsAfterWarmUp);
-  EXPECT_LT(ResidentKiB(server.Pid()) - residentAfterWarmUp, 4 * 1024) << "KiB after " << kWarmUpClients << ": "
-                                                                      << residentAfterWarmUp;
+  EXPECT_LT(ResidentKiB(server.Pid()) - residentAfterWarmUp, 4 * 1024)
+      << "KiB after " << kWarmUpClients << ": " << residentAfterWarmUp;
   server.SendInput("q");
   EXPECT_EQ(server.WaitForExit(milliseconds(10000)), 0);
 }

@@ -29,8 +29,8 @@ DecodedSize DecodeWithTurboJpeg(const std::vector<uint8_t>& image) {
   if (tjDecompressHeader3(decoder, image.data(), image.size(), &result.width, &result.height, &subsampling,
                           &colourspace) == 0) {
     std::vector<uint8_t> pixels(static_cast<size_t>(result.width * result.height * 3));
-    result.decoded = tjDecompress2(decoder, image.data(), image.size(), pixels.data(), result.width, 0,
-                                   result.height, TJPF_RGB, 0) == 0;
+    result.decoded = tjDecompress2(decoder, image.data(), image.size(), pixels.data(), result.width, 0, result.height,
+                                   TJPF_RGB, 0) == 0;
   }
   tjDestroy(decoder);
   return result;

@@ -35,8 +35,8 @@ StreamParameters Request(int32_t frameRate, int32_t formatCode = kJpegFormatCode
 }  // namespace
 
 TEST(StartPacket, IsLittleEndianWithMagicReservedAndBlockLength) {
-  const std::vector<uint8_t> expected = {0x8F, 0x8F, 0x8F, 0x8F, 0, 0, 0, 0, 16, 0, 0, 0, 3, 0, 0, 0,
-                                         0,    0,    0,    0,    4, 0, 0, 0, 30, 0, 0, 0};
+  const std::vector<uint8_t> expected = {0x8F, 0x8F, 0x8F, 0x8F, 0, 0, 0, 0, 16, 0, 0,  0, 3, 0,
+                                         0,    0,    0,    0,    0, 0, 4, 0, 0,  0, 30, 0, 0, 0};
   EXPECT_EQ(Packet(Request(30)), expected);
 }
 

@@ -8,10 +8,10 @@
 #include <span>
 #include <utility>
 
-#include "camclient/camclient.h"
 #include "appcommon/dialog_units.h"
 #include "appcommon/program_directory.h"
 #include "appcommon/snapshot_file.h"
+#include "camclient/camclient.h"
 #include "velmar/vlm_ioctl.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "camclient/camclient.h"
 #include "camera_test_environment.h"
-#include "testing/jpeg_check.h"
 #include "tessly/snapshot_dialog.h"
 #include "test_folder.h"
+#include "testing/jpeg_check.h"
 #include "velmar/vlm_ioctl.h"
 
 namespace {
@@ -76,7 +76,8 @@ TEST(SnapshotDialog, SnapshotsGoToTheProgramFolderByDefault) {
   const std::string folder = dialog.saveDirectory();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), '/');
-  EXPECT_EQ(QDir(QString::fromStdString(folder)).absolutePath(), QDir(QCoreApplication::applicationDirPath()).absolutePath());
+  EXPECT_EQ(QDir(QString::fromStdString(folder)).absolutePath(),
+            QDir(QCoreApplication::applicationDirPath()).absolutePath());
 }
 
 TEST(SnapshotDialogStartUp, WithoutACameraSaysSoAndEnds) {

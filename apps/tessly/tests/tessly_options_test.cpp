@@ -12,7 +12,9 @@ namespace {
 
 using Parsed = vtest::ParsedCommandLine<TesslyOptions>;
 
-Parsed Parse(const std::vector<const char*>& words) { return vtest::ParseCommandLine(&TesslyCommandLine, {words.begin(), words.end()}); }
+Parsed Parse(const std::vector<const char*>& words) {
+  return vtest::ParseCommandLine(&TesslyCommandLine, {words.begin(), words.end()});
+}
 
 TEST(TesslyOptions, WithoutOptionsTheFirstCameraAndTheProgramFolderAreUsed) {
   const Parsed parsed = Parse({});
@@ -35,8 +37,14 @@ TEST(TesslyOptions, HelpWinsOverEverythingAfterIt) {
 }
 
 TEST(TesslyOptions, BadInputIsRefusedWithAReason) {
-  for (const auto& words : {std::vector<const char*>{"--camera", "9"}, {"--camera", "-1"}, {"--camera", "01"},
-                            {"--camera", "x"}, {"--camera"}, {"--save-dir"}, {"--save-dir", ""}, {"--depth", "16"},
+  for (const auto& words : {std::vector<const char*>{"--camera", "9"},
+                            {"--camera", "-1"},
+                            {"--camera", "01"},
+                            {"--camera", "x"},
+                            {"--camera"},
+                            {"--save-dir"},
+                            {"--save-dir", ""},
+                            {"--depth", "16"},
                             {"snap.jpg"}}) {
     const Parsed parsed = Parse(words);
     EXPECT_EQ(parsed.command, cli::Outcome::kError) << words[0];

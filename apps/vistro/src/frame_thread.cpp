@@ -3,8 +3,8 @@
 #include <memory>
 #include <new>
 
-#include "camclient/camclient.h"
 #include "appcommon/frame_pacer.h"
+#include "camclient/camclient.h"
 #include "vistro/preview_layout.h"
 #include "vistro/run_recording.h"
 #include "vistro/viewer_state.h"

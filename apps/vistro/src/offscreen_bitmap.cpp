@@ -15,8 +15,8 @@ bool OffscreenBitmap::Create(uint32_t width, uint32_t height, uint32_t bitsPerPi
   } catch (const std::bad_alloc&) {
     return false;
   }
-  image_ = QImage(bits_.data(), static_cast<int>(width), static_cast<int>(height), static_cast<qsizetype>(rowBytes),
-                  format);
+  image_ =
+      QImage(bits_.data(), static_cast<int>(width), static_cast<int>(height), static_cast<qsizetype>(rowBytes), format);
   if (image_.isNull()) Delete();
   return exists();
 }

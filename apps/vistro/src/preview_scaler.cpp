@@ -37,14 +37,10 @@ ScalerCopyRoutine UnrolledRoutine(uint32_t destinationWidth) {
 
 ScalerCopyRoutine RoutineFor(uint32_t bitsPerPixel, uint32_t destinationWidth) {
   switch (bitsPerPixel) {
-    case 16:
-      return UnrolledRoutine<2>(destinationWidth);
-    case 24:
-      return CopyScaledRows<3, 1>;
-    case 32:
-      return UnrolledRoutine<4>(destinationWidth);
-    default:
-      return nullptr;
+    case 16: return UnrolledRoutine<2>(destinationWidth);
+    case 24: return CopyScaledRows<3, 1>;
+    case 32: return UnrolledRoutine<4>(destinationWidth);
+    default: return nullptr;
   }
 }
 
@@ -61,12 +57,11 @@ void FillTable(std::vector<uint32_t>& table, uint32_t source, uint32_t destinati
 PreviewScaler* CreateScaler(uint32_t sourceWidth, uint32_t sourceHeight, uint32_t destinationWidth,
                             uint32_t destinationHeight, uint32_t bitsPerPixel) {
   const ScalerCopyRoutine routine = RoutineFor(bitsPerPixel, destinationWidth);
-  if (routine == nullptr || sourceWidth == 0 || sourceHeight == 0 || destinationWidth == 0 ||
-      destinationHeight == 0) {
+  if (routine == nullptr || sourceWidth == 0 || sourceHeight == 0 || destinationWidth == 0 || destinationHeight == 0) {
     return nullptr;
   }
-  auto* scaler = new (std::nothrow) PreviewScaler{{}, {}, bitsPerPixel, sourceWidth, sourceHeight,
-                                                   destinationWidth, destinationHeight, routine};
+  auto* scaler = new (std::nothrow)
+      PreviewScaler{{}, {}, bitsPerPixel, sourceWidth, sourceHeight, destinationWidth, destinationHeight, routine};
   if (scaler == nullptr) return nullptr;
   try {
     FillTable(scaler->columnTable, sourceWidth, destinationWidth);

@@ -4,8 +4,8 @@
 #include <new>
 #include <span>
 
-#include "camclient/camclient.h"
 #include "appcommon/snapshot_file.h"
+#include "camclient/camclient.h"
 #include "vistro/viewer_state.h"
 
 namespace {

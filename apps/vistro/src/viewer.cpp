@@ -5,14 +5,14 @@
 #include <QMenuBar>
 #include <QScreen>
 
-#include "camclient/camclient.h"
 #include "appcommon/display_format.h"
-#include "vistro/preview_layout.h"
 #include "appcommon/program_directory.h"
+#include "camclient/camclient.h"
+#include "velmar/vlm_ioctl.h"
+#include "vistro/preview_layout.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
 #include "vistro/viewer_window.h"
-#include "velmar/vlm_ioctl.h"
 
 namespace {
 const QString kCaption = QStringLiteral("Vistro");
@@ -101,7 +101,9 @@ void Viewer::RunMessageLoop() {
 }
 
 void Viewer::PostCommand(int id) {
-  if (window_) QMetaObject::invokeMethod(window_.get(), [this, id] { Command(id); }, Qt::QueuedConnection);
+  if (window_)
+    QMetaObject::invokeMethod(
+        window_.get(), [this, id] { Command(id); }, Qt::QueuedConnection);
 }
 
 void Viewer::OnPresenceTimer() {

@@ -1,15 +1,15 @@
 // The menu commands of the viewer.
 #include <QString>
 
-#include "camclient/camclient.h"
 #include "appcommon/display_format.h"
+#include "camclient/camclient.h"
+#include "velmar/vlm_ioctl.h"
 #include "vistro/preview_layout.h"
 #include "vistro/snapshot.h"
 #include "vistro/viewer.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
 #include "vistro/viewer_window.h"
-#include "velmar/vlm_ioctl.h"
 
 using namespace viewer_ids;
 
@@ -27,9 +27,7 @@ void Viewer::Command(int id) {
       if (idle) ChooseCaptureFile();
       window_->MakeTopMost();
       break;
-    case kExit:
-      window_->close();
-      break;
+    case kExit: window_->close(); break;
     case kAbout:
       if (idle) ShowDriverVersion();
       break;
@@ -50,9 +48,7 @@ void Viewer::Command(int id) {
       if (!idle) StopRun();
       break;
     case kModeOutdoor:
-    case kMode50Hz:
-      ChangeLightMode(id);
-      break;
+    case kMode50Hz: ChangeLightMode(id); break;
     case kExposure:
       if (!idle) ChangeExposure();
       break;

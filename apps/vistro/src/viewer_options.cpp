@@ -18,8 +18,7 @@ CLI::Validator CaptureFileName() {
 
 std::unique_ptr<cli::CommandLine> ViewerCommandLine(ViewerOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
-      "vistro", "Shows the first camera full screen, takes snapshots and records AVI files.",
-      cli::kCamerasNote);
+      "vistro", "Shows the first camera full screen, takes snapshots and records AVI files.", cli::kCamerasNote);
   auto& app = line->Options();
   app.add_option("-r,--record", options.recordFile,
                  "record every run, starting with FILE (\".avi\" is added\n"

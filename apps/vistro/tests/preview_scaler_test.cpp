@@ -45,7 +45,8 @@ Pick DecodePixel(const uint8_t* pixel, uint32_t bits) {
     std::memcpy(&word, pixel, sizeof word);
     return {word & 0x3FFu, static_cast<uint32_t>(word >> 10)};
   }
-  return {static_cast<uint32_t>(pixel[0] | (pixel[2] & 0x0F) << 8), static_cast<uint32_t>(pixel[1] | (pixel[2] >> 4) << 8)};
+  return {static_cast<uint32_t>(pixel[0] | (pixel[2] & 0x0F) << 8),
+          static_cast<uint32_t>(pixel[1] | (pixel[2] >> 4) << 8)};
 }
 
 // What a pick looks like once encoded and decoded again.

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "vistro/recording_files.h"
 #include "test_folder.h"
+#include "vistro/recording_files.h"
 
 namespace {
 

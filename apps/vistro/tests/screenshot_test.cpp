@@ -70,8 +70,8 @@ TEST_P(Screenshot, ShowsTheCameraPictureInItsColours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, Screenshot,
-                         ::testing::Values(Case{16, false, "16bit"}, Case{24, false, "24bit"},
-                                           Case{32, false, "32bit"}, Case{16, true, "16bit-640x480"}, Case{32, true, "32bit-640x480"},
+                         ::testing::Values(Case{16, false, "16bit"}, Case{24, false, "24bit"}, Case{32, false, "32bit"},
+                                           Case{16, true, "16bit-640x480"}, Case{32, true, "32bit-640x480"},
                                            Case{24, true, "24bit-640x480"}),
                          [](const ::testing::TestParamInfo<Case>& shot) {
                            return std::string(shot.param.name).substr(0, 2) + (shot.param.large ? "Large" : "Native");

@@ -10,12 +10,12 @@
 #include "camclient/camclient.h"
 #include "emucam/request_log.h"
 #include "testing/jpeg_check.h"
+#include "velmar/vlm_ioctl.h"
+#include "viewer_rig.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
-#include "viewer_rig.h"
 #include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
-#include "velmar/vlm_ioctl.h"
 
 using namespace viewer_ids;
 
@@ -226,8 +226,8 @@ TEST_F(RunningViewer, FullScreenCoversTheScreenUntilALeftClick) {
 TEST_F(IdleViewer, CaptureFileGetsOneAviAndTooLongNamesAreRefused) {
   const std::string folder = rig_.folder();
   rig_.prompts().captureFileAnswers = {QString::fromStdString(folder + "clip"),
-                                       QString::fromStdString(folder + "clip.avi"),
-                                       QString(300, QLatin1Char('x')), QString()};
+                                       QString::fromStdString(folder + "clip.avi"), QString(300, QLatin1Char('x')),
+                                       QString()};
   viewer().Command(kSetCaptureFile);
   EXPECT_EQ(rig_.state().recording.captureFilePath(), folder + "clip.avi");
   viewer().Command(kSetCaptureFile);

@@ -50,8 +50,8 @@ TEST(ViewerOptions, HelpWins) {
 
 TEST(ViewerOptions, BadValuesAreRefusedWithAReason) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--size", "800x600"}, {"--depth", "8"},       {"--depth", "24bit"},    {"--record"},
-      {"--record", ""},      {"--snapshot-dir", ""}, {"--frobnicate"},       {"--record", std::string(300, 'x')},
+      {"--size", "800x600"}, {"--depth", "8"},       {"--depth", "24bit"}, {"--record"},
+      {"--record", ""},      {"--snapshot-dir", ""}, {"--frobnicate"},     {"--record", std::string(300, 'x')},
   };
   for (const auto& arguments : cases) {
     ViewerOptions options;

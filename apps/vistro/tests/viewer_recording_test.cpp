@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "avi_probe.h"
 #include "test_folder.h"
-#include "vistro/viewer_ids.h"
 #include "viewer_rig.h"
+#include "vistro/viewer_ids.h"
 #include "vistro/viewer_window.h"
 
 using namespace viewer_ids;

@@ -9,8 +9,8 @@
 #include <optional>
 #include <vector>
 
-#include "vistro/preview_layout.h"
 #include "test_folder.h"
+#include "vistro/preview_layout.h"
 #include "vistro/viewer.h"
 
 struct ShownMessage {

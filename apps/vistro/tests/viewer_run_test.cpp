@@ -6,9 +6,9 @@
 #include <chrono>
 
 #include "camclient/camclient.h"
+#include "viewer_rig.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
-#include "viewer_rig.h"
 #include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
 

@@ -9,12 +9,12 @@
 #include <QScreen>
 #include <QTest>
 
+#include "platform/winbase.h"
+#include "viewer_rig.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
-#include "viewer_rig.h"
 #include "vistro/viewer_window.h"
 #include "vistro_test_environment.h"
-#include "platform/winbase.h"
 
 using namespace viewer_ids;
 
@@ -40,8 +40,8 @@ TEST(ViewerStartUp, NoCameraIsToldAndEndsTheProgram) {
 TEST(ViewerStartUp, CameraOpenElsewhereFailsToOpen) {
   ViewerRig rig;
   // The driver allows one open handle at a time.
-  HANDLE other = CreateFileW(u"VLM1:", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE other =
+      CreateFileW(u"VLM1:", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(rig.viewer().StartUp());
   CloseHandle(other);

@@ -14,10 +14,10 @@ constexpr int kCameraSlots = 9;
 
 // Results of the calls (values fixed: programs compare with them and with 0).
 constexpr int kCameraOk = 0;
-constexpr int kCameraAlreadyOpen = 1;    // OpenCamera on an open camera
-constexpr int kCameraNotOpen = -1;       // index out of range or camera not open; nothing sent
-constexpr int kCameraCallFailed = -2;    // the platform call failed; its last error stays set
-constexpr int kExposureFailed = -1;      // SetExposure, for any failure
+constexpr int kCameraAlreadyOpen = 1;  // OpenCamera on an open camera
+constexpr int kCameraNotOpen = -1;     // index out of range or camera not open; nothing sent
+constexpr int kCameraCallFailed = -2;  // the platform call failed; its last error stays set
+constexpr int kExposureFailed = -1;    // SetExposure, for any failure
 
 // Active devices whose "Name" begins with "VLM"; 0 when the active key cannot be opened.
 int CountCameras();

@@ -7,8 +7,7 @@
 #include "convert_scalar.h"
 
 ColourConverter* CreateConverter(std::uint32_t width, std::uint32_t height, std::uint32_t lumaStride,
-                                 std::uint32_t chromaStride, std::uint32_t bitsPerPixel,
-                                 std::uint32_t blueFirst) {
+                                 std::uint32_t chromaStride, std::uint32_t bitsPerPixel, std::uint32_t blueFirst) {
   if (bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) return nullptr;
   std::unique_ptr<ColourConverter> c(new (std::nothrow) ColourConverter{});
   if (!c) return nullptr;

@@ -20,14 +20,13 @@ struct RowPair {
 
 // Where the lookups of a block start in the converter's luma table, by chroma value.
 struct ChromaRows {
-  std::int32_t red[256];          // by Cr
-  std::int32_t greenOfCb[256];    // by Cb
-  std::int32_t greenExtra[256];   // by Cr, added to the Cb row
-  std::int32_t blue[256];         // by Cb
+  std::int32_t red[256];         // by Cr
+  std::int32_t greenOfCb[256];   // by Cb
+  std::int32_t greenExtra[256];  // by Cr, added to the Cb row
+  std::int32_t blue[256];        // by Cb
 };
 
-using ConvertRoutine = void (*)(const ColourConverter& converter, const ImagePlanes& planes,
-                                std::uint32_t phase);
+using ConvertRoutine = void (*)(const ColourConverter& converter, const ImagePlanes& planes, std::uint32_t phase);
 
 struct ColourConverter {
   std::uint32_t width;

@@ -66,8 +66,7 @@ inline constexpr std::array<std::uint32_t, 768> DitherTable = BuildDitherTable()
 
 // Offsets k in 8-bit units by dither pattern (conversion counter mod 4) and
 // place in the 2 x 2 block: top left, top right, bottom left, bottom right.
-inline constexpr std::uint8_t kDitherOffsets[4][4] = {
-    {0, 6, 4, 2}, {2, 4, 6, 0}, {6, 0, 2, 4}, {4, 2, 0, 6}};
+inline constexpr std::uint8_t kDitherOffsets[4][4] = {{0, 6, 4, 2}, {2, 4, 6, 0}, {6, 0, 2, 4}, {4, 2, 0, 6}};
 
 // The offset k added to all three fields at once (green in half units).
 constexpr std::uint32_t DitherWord(std::uint32_t k) { return k + (k << 11) + (2 * k << 21); }
@@ -85,9 +84,7 @@ inline constexpr std::int32_t kLumaTableFirst = -384;
 inline constexpr std::size_t kLumaTableSize = 1024;
 
 // a / 76309 rounded to nearest, as the conversion defines it.
-constexpr std::int32_t DivRound76309(std::int32_t a) {
-  return a > 0 ? (a + 38154) / 76309 : -((38154 - a) / 76309);
-}
+constexpr std::int32_t DivRound76309(std::int32_t a) { return a > 0 ? (a + 38154) / 76309 : -((38154 - a) / 76309); }
 
 constexpr std::int32_t RedOffset(std::int32_t cr) { return DivRound76309(104597 * (cr - 128)); }
 constexpr std::int32_t GreenOffsetOfCb(std::int32_t cb) { return DivRound76309(-25675 * (cb - 128)); }

@@ -24,8 +24,8 @@ std::uint32_t RepairSum(std::uint32_t sum) {
   blue = blue < 0x100 ? 0x100 : (blue > 0x3FF ? 0x3FF : blue);
   sum = (sum & ~kBlueField) | blue;
   const std::uint32_t guards = sum & kGuardBits;
-  sum |= guards - (guards >> 8);               // over- or underflow: value bits all set
-  sum += (kGuardBits & ~(sum >> 1)) >> 8;      // bias clear (negative): roll over to 0
+  sum |= guards - (guards >> 8);           // over- or underflow: value bits all set
+  sum += (kGuardBits & ~(sum >> 1)) >> 8;  // bias clear (negative): roll over to 0
   return sum;
 }
 
@@ -54,8 +54,7 @@ constexpr std::size_t kBytes24 = 720;
 
 }  // namespace
 
-void Rgb565RowPair(const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock,
-                   std::uint32_t phase) {
+void Rgb565RowPair(const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock, std::uint32_t phase) {
   const std::uint8_t* k = colour::kDitherOffsets[phase & 3];
   const std::uint32_t topLeft = colour::DitherWord(k[0]), topRight = colour::DitherWord(k[1]);
   const std::uint32_t bottomLeft = colour::DitherWord(k[2]), bottomRight = colour::DitherWord(k[3]);
@@ -69,8 +68,7 @@ void Rgb565RowPair(const RowPair& rows, std::uint32_t firstBlock, std::uint32_t 
   }
 }
 
-void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock,
-                  std::uint32_t endBlock) {
+void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock) {
   const std::uint8_t* table = c.lumaBytes.get();
   const ChromaRows& chroma = *c.chromaRows;
   // Byte positions of red and blue in a pixel; green is always in the middle.
@@ -81,8 +79,8 @@ void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t f
     const std::uint8_t* blue = table + chroma.blue[rows.cb[i]];
     const std::size_t x = 2 * std::size_t{i};
     for (std::size_t dx = 0; dx < 2; ++dx) {
-      for (auto [luma, out] : {std::pair{rows.y0[x + dx], rows.d0 + 3 * (x + dx)},
-                               std::pair{rows.y1[x + dx], rows.d1 + 3 * (x + dx)}}) {
+      for (auto [luma, out] :
+           {std::pair{rows.y0[x + dx], rows.d0 + 3 * (x + dx)}, std::pair{rows.y1[x + dx], rows.d1 + 3 * (x + dx)}}) {
         out[redAt] = red[luma];
         out[1] = green[luma];
         out[blueAt] = blue[luma];
@@ -91,8 +89,7 @@ void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t f
   }
 }
 
-void Rgb32RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock,
-                  std::uint32_t endBlock) {
+void Rgb32RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock) {
   const std::uint32_t* table = c.lumaWords.get();
   const ChromaRows& chroma = *c.chromaRows;
   for (std::uint32_t i = firstBlock; i < endBlock; ++i) {

@@ -7,12 +7,9 @@
 #include "colour_converter_impl.h"
 
 // Converts blocks [firstBlock, endBlock) of a row pair.
-void Rgb565RowPair(const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock,
-                   std::uint32_t phase);
-void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock,
-                  std::uint32_t endBlock);
-void Rgb32RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock,
-                  std::uint32_t endBlock);
+void Rgb565RowPair(const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock, std::uint32_t phase);
+void Rgb24RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock);
+void Rgb32RowPair(const ColourConverter& c, const RowPair& rows, std::uint32_t firstBlock, std::uint32_t endBlock);
 
 void ConvertRgb565Scalar(const ColourConverter& c, const ImagePlanes& planes, std::uint32_t phase);
 void ConvertRgb24Scalar(const ColourConverter& c, const ImagePlanes& planes, std::uint32_t phase);

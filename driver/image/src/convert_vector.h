@@ -82,10 +82,9 @@ void ConvertRgb565(const ColourConverter& c, const ImagePlanes& planes, std::uin
                               Splat<V>(colour::kBlueOfCb.offset + colour::kBlueOfLuma.offset + kCeiling8));
       const Reg red = V::Add(ApplyWithoutOffset<V>(colour::kRedOfCr, cr),
                              Splat<V>(colour::kRedOfCr.offset + colour::kBlueOfLuma.offset + kCeiling8));
-      const Reg green = V::Add(V::Add(ApplyWithoutOffset<V>(colour::kGreen2OfCb, cb),
-                                      ApplyWithoutOffset<V>(colour::kGreen2OfCr, cr)),
-                               Splat<V>(colour::kGreen2OfCb.offset + colour::kGreen2OfCr.offset +
-                                        colour::kGreen2OfLuma.offset + kCeiling9));
+      const Reg green = V::Add(
+          V::Add(ApplyWithoutOffset<V>(colour::kGreen2OfCb, cb), ApplyWithoutOffset<V>(colour::kGreen2OfCr, cr)),
+          Splat<V>(colour::kGreen2OfCb.offset + colour::kGreen2OfCr.offset + colour::kGreen2OfLuma.offset + kCeiling9));
       Reg even, odd;
       V::template LoadLuma<order>(rows.y0 + 2 * i, even, odd);
       V::StoreWords(rows.d0 + 4 * i, Rgb565Pixels<V>(even, WithOffset<V>(blue, red, green, k[0])),
@@ -124,12 +123,16 @@ typename V::Reg Channel(typename V::Reg y, const ChannelBases<V>& bases) {
 struct Bytes3Store {
   static constexpr std::uint32_t kBytes = 3;
   template <class V>
-  static void Put(std::uint8_t* at, typename V::Reg dwords, bool exact) { V::StoreDwordsAs3Bytes(at, dwords, exact); }
+  static void Put(std::uint8_t* at, typename V::Reg dwords, bool exact) {
+    V::StoreDwordsAs3Bytes(at, dwords, exact);
+  }
 };
 struct Bytes4Store {
   static constexpr std::uint32_t kBytes = 4;
   template <class V>
-  static void Put(std::uint8_t* at, typename V::Reg dwords, bool) { V::StoreDwords(at, dwords); }
+  static void Put(std::uint8_t* at, typename V::Reg dwords, bool) {
+    V::StoreDwords(at, dwords);
+  }
 };
 
 // Converts one row's vector of blocks: 2 * kBlocks pixels.

@@ -53,8 +53,8 @@ bool FrameMatchesLayout(const AVFrame& frame, const PlanarLayout& layout) {
 // buffer and are copied.
 bool CanDecodeInPlace(const JpegDecoder& d) {
   const PlanarLayout& l = d.layout;
-  return l.width % d.mcuWidth == 0 && l.height % d.mcuHeight == 0 && l.width % 32 == 0 &&
-         l.chromaStride % 32 == 0 && l.cbOffset % 32 == 0 && l.crOffset % 32 == 0;
+  return l.width % d.mcuWidth == 0 && l.height % d.mcuHeight == 0 && l.width % 32 == 0 && l.chromaStride % 32 == 0 &&
+         l.cbOffset % 32 == 0 && l.crOffset % 32 == 0;
 }
 
 void PointFrameAtPlanes(AVFrame& frame, std::uint8_t* base, const PlanarLayout& l) {
@@ -123,8 +123,7 @@ bool RunLibrary(JpegDecoder& d, std::uint32_t length) {
   if (!d.packet->buf) return false;
   d.packet->data = d.input->data;
   d.packet->size = static_cast<int>(length);
-  const bool decoded = avcodec_send_packet(d.context, d.packet) == 0 &&
-                       avcodec_receive_frame(d.context, d.frame) == 0;
+  const bool decoded = avcodec_send_packet(d.context, d.packet) == 0 && avcodec_receive_frame(d.context, d.frame) == 0;
   av_packet_unref(d.packet);
   return decoded;
 }
@@ -132,9 +131,9 @@ bool RunLibrary(JpegDecoder& d, std::uint32_t length) {
 void FillResult(const JpegDecoder& d, DecodedImage& result) {
   const PlanarLayout& l = d.layout;
   std::uint8_t* base = d.planar->data;
-  result = DecodedImage{l.width,       l.height,         base,           base + l.cbOffset,
-                        base + l.crOffset, l.width,      l.chromaStride, l.chromaStride,
-                        l.size,        l.bitsPerPixel,   l.mode};
+  result = DecodedImage{
+      l.width, l.height,       base,  base + l.cbOffset, base + l.crOffset, l.width, l.chromaStride, l.chromaStride,
+      l.size,  l.bitsPerPixel, l.mode};
 }
 
 void QuietLibrary() {
@@ -155,8 +154,7 @@ JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
   if (!d) return nullptr;
   PlanarLayout first;
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
-  bool ready = codec && MakePlanarLayout(width, height, kSamplingMode420, first) &&
-               EnsurePlanarBuffer(*d, first);
+  bool ready = codec && MakePlanarLayout(width, height, kSamplingMode420, first) && EnsurePlanarBuffer(*d, first);
   if (ready) {
     d->context = avcodec_alloc_context3(codec);
     d->frame = av_frame_alloc();

@@ -14,10 +14,8 @@ struct Sampling {
 // Accepted combinations; the mode says how densely chroma is sampled relative
 // to luma, so 2x2 luma with 1x2 chroma is 4:2:2.
 constexpr Sampling kAccepted[] = {
-    {{0x22, 0x11, 0x11}, kSamplingMode420},
-    {{0x21, 0x11, 0x11}, kSamplingMode422},
-    {{0x22, 0x12, 0x12}, kSamplingMode422},
-    {{0x11, 0x11, 0x11}, kSamplingMode444},
+    {{0x22, 0x11, 0x11}, kSamplingMode420}, {{0x21, 0x11, 0x11}, kSamplingMode422},
+    {{0x22, 0x12, 0x12}, kSamplingMode422}, {{0x11, 0x11, 0x11}, kSamplingMode444},
     {{0x22, 0x22, 0x22}, kSamplingMode444},
 };
 
@@ -35,8 +33,7 @@ bool ParseSof0(const std::uint8_t* segment, std::uint32_t length, FrameHeader& h
   if (length < 6 + 3 * 3 || segment[0] != 8 || segment[5] != 3) return false;
   const std::uint8_t factors[3] = {segment[7], segment[10], segment[13]};
   for (const Sampling& accepted : kAccepted) {
-    if (factors[0] != accepted.factors[0] || factors[1] != accepted.factors[1] ||
-        factors[2] != accepted.factors[2])
+    if (factors[0] != accepted.factors[0] || factors[1] != accepted.factors[1] || factors[2] != accepted.factors[2])
       continue;
     header.height = Read16(segment + 1);
     header.width = Read16(segment + 3);
@@ -69,8 +66,7 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
     if (at + 2 > length) return false;
     const std::uint32_t segmentLength = Read16(data + at);
     if (segmentLength < 2 || at + segmentLength > length) return false;
-    if (IsFrameHeader(marker))
-      return marker == kSof0 && ParseSof0(data + at + 2, segmentLength - 2, header);
+    if (IsFrameHeader(marker)) return marker == kSof0 && ParseSof0(data + at + 2, segmentLength - 2, header);
     at += segmentLength;
   }
   return false;

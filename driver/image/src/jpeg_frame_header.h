@@ -8,8 +8,8 @@
 struct FrameHeader {
   std::uint32_t width;
   std::uint32_t height;
-  std::uint32_t mode;         // kSamplingMode420, 422 or 444
-  std::uint32_t mcuWidth;     // pixels covered by one minimum coded unit
+  std::uint32_t mode;      // kSamplingMode420, 422 or 444
+  std::uint32_t mcuWidth;  // pixels covered by one minimum coded unit
   std::uint32_t mcuHeight;
 };
 

@@ -25,9 +25,13 @@ struct Avx2 {
   static Reg And(Reg a, Reg b) { return _mm256_and_si256(a, b); }
   static Reg Or(Reg a, Reg b) { return _mm256_or_si256(a, b); }
   template <int n>
-  static Reg Shl(Reg a) { return _mm256_slli_epi16(a, n); }
+  static Reg Shl(Reg a) {
+    return _mm256_slli_epi16(a, n);
+  }
   template <int n>
-  static Reg ShrU(Reg a) { return _mm256_srli_epi16(a, n); }
+  static Reg ShrU(Reg a) {
+    return _mm256_srli_epi16(a, n);
+  }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
   static Reg UnpackLo32(Reg a, Reg b) { return _mm256_unpacklo_epi32(a, b); }
@@ -67,8 +71,8 @@ struct Avx2 {
   static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
     const Reg squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const Reg packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(dwords, squeeze),
-                                                   _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    const Reg packed =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(dwords, squeeze), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
     if (!exact) {
       _mm256_storeu_si256(reinterpret_cast<Reg*>(at), packed);
       return;

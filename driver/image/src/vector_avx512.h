@@ -26,9 +26,13 @@ struct Avx512 {
   static Reg And(Reg a, Reg b) { return _mm512_and_si512(a, b); }
   static Reg Or(Reg a, Reg b) { return _mm512_or_si512(a, b); }
   template <int n>
-  static Reg Shl(Reg a) { return _mm512_slli_epi16(a, n); }
+  static Reg Shl(Reg a) {
+    return _mm512_slli_epi16(a, n);
+  }
   template <int n>
-  static Reg ShrU(Reg a) { return _mm512_srli_epi16(a, n); }
+  static Reg ShrU(Reg a) {
+    return _mm512_srli_epi16(a, n);
+  }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm512_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm512_unpackhi_epi16(a, b); }
   static Reg UnpackLo32(Reg a, Reg b) { return _mm512_unpacklo_epi32(a, b); }
@@ -66,8 +70,9 @@ struct Avx512 {
   // Sixteen pixels as 48 bytes; the masked store never writes past them.
   static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool) {
     const Reg squeeze = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
-    const Reg packed = _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15),
-                                                _mm512_shuffle_epi8(dwords, squeeze));
+    const Reg packed =
+        _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15),
+                                 _mm512_shuffle_epi8(dwords, squeeze));
     _mm512_mask_storeu_epi8(at, 0x0000FFFFFFFFFFFFull, packed);
   }
 };

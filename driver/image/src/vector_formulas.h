@@ -43,12 +43,18 @@ constexpr bool SameOver(const RoundedProduct& product, Reference reference, std:
   return true;
 }
 
-static_assert(SameOver(kBlueOfLuma, [](std::int32_t x) { return NearestThousandths(1164, x - 16); }, 0, 239));
-static_assert(SameOver(kGreen2OfLuma, [](std::int32_t x) { return NearestThousandths(2328, x - 16); }, 0, 239));
-static_assert(SameOver(kBlueOfCb, [](std::int32_t c) { return NearestThousandths(1976, c - 128); }, 0, 255));
-static_assert(SameOver(kGreen2OfCb, [](std::int32_t c) { return NearestThousandths(-766, c - 128); }, 0, 255));
-static_assert(SameOver(kRedOfCr, [](std::int32_t c) { return NearestThousandths(1596, c - 128); }, 0, 255));
-static_assert(SameOver(kGreen2OfCr, [](std::int32_t c) { return NearestThousandths(-1626, c - 128); }, 0, 255));
+static_assert(SameOver(
+    kBlueOfLuma, [](std::int32_t x) { return NearestThousandths(1164, x - 16); }, 0, 239));
+static_assert(SameOver(
+    kGreen2OfLuma, [](std::int32_t x) { return NearestThousandths(2328, x - 16); }, 0, 239));
+static_assert(SameOver(
+    kBlueOfCb, [](std::int32_t c) { return NearestThousandths(1976, c - 128); }, 0, 255));
+static_assert(SameOver(
+    kGreen2OfCb, [](std::int32_t c) { return NearestThousandths(-766, c - 128); }, 0, 255));
+static_assert(SameOver(
+    kRedOfCr, [](std::int32_t c) { return NearestThousandths(1596, c - 128); }, 0, 255));
+static_assert(SameOver(
+    kGreen2OfCr, [](std::int32_t c) { return NearestThousandths(-1626, c - 128); }, 0, 255));
 static_assert(SameOver(kRedOffset, RedOffset, 0, 255));
 static_assert(SameOver(kGreenOffsetOfCb, GreenOffsetOfCb, 0, 255));
 static_assert(SameOver(kGreenOffsetOfCr, GreenOffsetOfCr, 0, 255));

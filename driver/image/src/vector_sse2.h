@@ -25,9 +25,13 @@ struct Sse2 {
   static Reg And(Reg a, Reg b) { return _mm_and_si128(a, b); }
   static Reg Or(Reg a, Reg b) { return _mm_or_si128(a, b); }
   template <int n>
-  static Reg Shl(Reg a) { return _mm_slli_epi16(a, n); }
+  static Reg Shl(Reg a) {
+    return _mm_slli_epi16(a, n);
+  }
   template <int n>
-  static Reg ShrU(Reg a) { return _mm_srli_epi16(a, n); }
+  static Reg ShrU(Reg a) {
+    return _mm_srli_epi16(a, n);
+  }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm_unpackhi_epi16(a, b); }
   static Reg UnpackLo32(Reg a, Reg b) { return _mm_unpacklo_epi32(a, b); }
@@ -57,8 +61,10 @@ struct Sse2 {
     const Reg lowDwords = _mm_set_epi32(0, -1, 0, -1);
     const Reg lowQword = _mm_set_epi32(0, 0, -1, -1);
     // Each qword: its two pixels' 3 bytes side by side (the top bytes are 0).
-    const Reg pairs = _mm_or_si128(_mm_and_si128(dwords, lowDwords), _mm_srli_epi64(_mm_andnot_si128(lowDwords, dwords), 8));
-    const Reg packed = _mm_or_si128(_mm_and_si128(pairs, lowQword), _mm_srli_si128(_mm_andnot_si128(lowQword, pairs), 2));
+    const Reg pairs =
+        _mm_or_si128(_mm_and_si128(dwords, lowDwords), _mm_srli_epi64(_mm_andnot_si128(lowDwords, dwords), 8));
+    const Reg packed =
+        _mm_or_si128(_mm_and_si128(pairs, lowQword), _mm_srli_si128(_mm_andnot_si128(lowQword, pairs), 2));
     if (!exact) {
       _mm_storeu_si128(reinterpret_cast<Reg*>(at), packed);
       return;

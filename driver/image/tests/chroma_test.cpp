@@ -29,8 +29,10 @@ TEST(ReduceChromaTo420, CameraSizeTakesEveryOtherChromaRow) {
   const std::uint8_t* cbOut = destination.data() + width * height;
   const std::uint8_t* crOut = cbOut + chromaWidth * height / 2;
   for (std::uint32_t row = 0; row < height / 2; ++row) {
-    ASSERT_TRUE(std::equal(cbIn + 2 * row * chromaWidth, cbIn + (2 * row + 1) * chromaWidth, cbOut + row * chromaWidth));
-    ASSERT_TRUE(std::equal(crIn + 2 * row * chromaWidth, crIn + (2 * row + 1) * chromaWidth, crOut + row * chromaWidth));
+    ASSERT_TRUE(
+        std::equal(cbIn + 2 * row * chromaWidth, cbIn + (2 * row + 1) * chromaWidth, cbOut + row * chromaWidth));
+    ASSERT_TRUE(
+        std::equal(crIn + 2 * row * chromaWidth, crIn + (2 * row + 1) * chromaWidth, crOut + row * chromaWidth));
   }
 }
 

@@ -139,7 +139,8 @@ TEST(ConvertImage, EveryPixelOfABlockGetsItsOwnLumaAndRowsFollowTheStride) {
 }
 
 TEST(CreateConverter, RefusesOtherDepths) {
-  for (std::uint32_t bits : {0u, 8u, 15u, 17u, 33u}) EXPECT_EQ(CreateConverter(320, 240, 320, 160, bits, 1), nullptr) << bits;
+  for (std::uint32_t bits : {0u, 8u, 15u, 17u, 33u})
+    EXPECT_EQ(CreateConverter(320, 240, 320, 160, bits, 1), nullptr) << bits;
   for (std::uint32_t bits : {16u, 24u, 32u}) {
     ColourConverter* c = CreateConverter(320, 240, 320, 160, bits, 1);
     EXPECT_NE(c, nullptr) << bits;

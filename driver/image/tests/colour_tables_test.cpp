@@ -7,8 +7,8 @@ namespace {
 using colour::DitherTable;
 
 TEST(DitherTable, TellingWords) {
-  EXPECT_EQ(DitherTable[0], 0x7FFFFFEDu);        // Y = 0: blue only, negative
-  EXPECT_EQ(DitherTable[16], 0x80000000u);       // Y = 16: the bias alone
+  EXPECT_EQ(DitherTable[0], 0x7FFFFFEDu);   // Y = 0: blue only, negative
+  EXPECT_EQ(DitherTable[16], 0x80000000u);  // Y = 16: the bias alone
   EXPECT_EQ(DitherTable[17], 0x80400801u);
   EXPECT_EQ(DitherTable[256 + 0], 0x0C400103u);  // Cb = 0
   EXPECT_EQ(DitherTable[256 + 128], 0x00000200u);
@@ -20,19 +20,19 @@ TEST(DitherTable, TellingWords) {
 TEST(DitherTable, LumaAbove239CountsAs239AndBelow16OnlyBlueCarriesIt) {
   for (int y = 239; y <= 255; ++y) EXPECT_EQ(DitherTable[y], 0xC0E82104u) << y;
   for (int y = 0; y < 16; ++y) {
-    const std::uint32_t withoutBlue = DitherTable[y] - colour::kLumaBias -
-                                      static_cast<std::uint32_t>(colour::NearestThousandths(1164, y - 16));
+    const std::uint32_t withoutBlue =
+        DitherTable[y] - colour::kLumaBias - static_cast<std::uint32_t>(colour::NearestThousandths(1164, y - 16));
     EXPECT_EQ(withoutBlue, 0u) << y;
   }
 }
 
 TEST(DitherTable, NearestRoundsHalvesUpAlsoForNegativeDifferences) {
-  EXPECT_EQ(colour::NearestThousandths(1164, 125), 146);   // 145.5 exactly
-  EXPECT_EQ(colour::NearestThousandths(1164, -16), -19);   // -18.624
-  EXPECT_EQ(colour::NearestThousandths(-766, 128), -98);   // -98.048
-  EXPECT_EQ(colour::NearestThousandths(1596, -1), -2);     // -1.596
+  EXPECT_EQ(colour::NearestThousandths(1164, 125), 146);  // 145.5 exactly
+  EXPECT_EQ(colour::NearestThousandths(1164, -16), -19);  // -18.624
+  EXPECT_EQ(colour::NearestThousandths(-766, 128), -98);  // -98.048
+  EXPECT_EQ(colour::NearestThousandths(1596, -1), -2);    // -1.596
   EXPECT_EQ(colour::NearestThousandths(1000, -1), -1);
-  EXPECT_EQ(colour::NearestThousandths(500, -1), 0);       // -0.5 rounds up
+  EXPECT_EQ(colour::NearestThousandths(500, -1), 0);  // -0.5 rounds up
 }
 
 TEST(DitherTable, DitherWordsCarryTheOffsetInEveryField) {

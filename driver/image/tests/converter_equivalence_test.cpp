@@ -155,7 +155,8 @@ TEST(VectorPaths, MatchTheScalarReferenceAtEveryWidthAndOddSizes) {
   std::mt19937 random(42);
   for (ConvertPath path : VectorPaths()) {
     for (const Depth& depth : kDepths) {
-      for (std::uint32_t width : {2u, 4u, 14u, 16u, 30u, 32u, 34u, 62u, 64u, 66u, 98u, 126u, 128u, 130u, 318u, 320u, 322u, 640u, 7u, 33u}) {
+      for (std::uint32_t width :
+           {2u, 4u, 14u, 16u, 30u, 32u, 34u, 62u, 64u, 66u, 98u, 126u, 128u, 130u, 318u, 320u, 322u, 640u, 7u, 33u}) {
         Yuv420Image image(width, 6);
         for (auto& byte : image.bytes) byte = static_cast<std::uint8_t>(random());
         ExpectSameOutput(path, depth, image, depth.bits == 16 ? 4 : 1);

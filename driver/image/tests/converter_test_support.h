@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "image/colour_converter.h"
 #include "colour_converter_impl.h"
 #include "convert_dispatch.h"
+#include "image/colour_converter.h"
 
 struct ConverterDeleter {
   void operator()(ColourConverter* c) const { DestroyConverter(c); }

@@ -19,10 +19,10 @@ TEST(JpegHeaderTemplate, SegmentsSitAtTheirOffsetsWithTheirLengths) {
   EXPECT_EQ(JpegHeaderTemplate[6], 0x00);   // table 0, 8-bit values
   EXPECT_EQ(JpegHeaderTemplate[71], 0x01);  // table 1
   EXPECT_EQ(Slice(136, 4), (Bytes{0xFF, 0xC4, 0x01, 0xA2}));
-  EXPECT_EQ(JpegHeaderTemplate[140], 0x00);                       // DC luminance
-  EXPECT_EQ(JpegHeaderTemplate[140 + 17 + 12], 0x01);             // DC chrominance
-  EXPECT_EQ(JpegHeaderTemplate[140 + 2 * (17 + 12)], 0x10);       // AC luminance
-  EXPECT_EQ(JpegHeaderTemplate[140 + 2 * (17 + 12) + 17 + 162], 0x11);  // AC chrominance
+  EXPECT_EQ(JpegHeaderTemplate[140], 0x00);                                               // DC luminance
+  EXPECT_EQ(JpegHeaderTemplate[140 + 17 + 12], 0x01);                                     // DC chrominance
+  EXPECT_EQ(JpegHeaderTemplate[140 + 2 * (17 + 12)], 0x10);                               // AC luminance
+  EXPECT_EQ(JpegHeaderTemplate[140 + 2 * (17 + 12) + 17 + 162], 0x11);                    // AC chrominance
   EXPECT_EQ(Slice(556, 19), (Bytes{0xFF, 0xC0, 0x00, 0x11, 8, 0x00, 0xF0, 0x01, 0x40, 3,  //
                                    1, 0x21, 0, 2, 0x11, 1, 3, 0x11, 1}));
   EXPECT_EQ(Slice(575, 14), (Bytes{0xFF, 0xDA, 0x00, 0x0C, 3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0}));

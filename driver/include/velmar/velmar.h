@@ -3,8 +3,8 @@
 // Programs never call them directly; they go through the platform's file calls.
 #pragma once
 
-#include "usbhost/usbdi.h"
 #include "platform/wintypes.h"
+#include "usbhost/usbdi.h"
 
 #define VELMAR_EXPORT __attribute__((visibility("default")))
 
@@ -13,8 +13,8 @@ extern "C" {
 VELMAR_EXPORT BOOL USBInstallDriver(LPCWSTR driverLibraryFile);
 VELMAR_EXPORT BOOL USBUnInstallDriver();
 VELMAR_EXPORT BOOL USBDeviceAttach(USB_HANDLE device, LPCUSB_FUNCS funcs, LPCUSB_INTERFACE interface,
-                                   LPCWSTR uniqueDriverId, LPBOOL acceptControl,
-                                   LPCUSB_DRIVER_SETTINGS settings, DWORD reserved);
+                                   LPCWSTR uniqueDriverId, LPBOOL acceptControl, LPCUSB_DRIVER_SETTINGS settings,
+                                   DWORD reserved);
 
 VELMAR_EXPORT DWORD_PTR VLM_Init(LPCWSTR activeKeyPath);
 VELMAR_EXPORT BOOL VLM_Deinit(DWORD_PTR device);

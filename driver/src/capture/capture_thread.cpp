@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "entry/entry_guard.h"
 #include "capture/frame_assembly.h"
+#include "entry/entry_guard.h"
 #include "entry/open_device.h"
 #include "usb/streaming_interface.h"
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "image/jpeg_decoder.h"
 #include "device/vlm_device.h"
+#include "image/jpeg_decoder.h"
 
 // Where the image that first made the decoder fault is kept; the platform maps the
 // folder to $VELMAR_FLASH_DIR.

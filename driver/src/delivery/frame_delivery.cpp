@@ -3,12 +3,12 @@
 #include <cstring>
 #include <mutex>
 
-#include "image/chroma.h"
-#include "image/colour_converter.h"
 #include "delivery/frame_decode.h"
 #include "delivery/jpeg_rebuild.h"
 #include "delivery/newest_frame.h"
 #include "entry/open_device.h"
+#include "image/chroma.h"
+#include "image/colour_converter.h"
 #include "velmar/vlm_ioctl.h"
 
 namespace {

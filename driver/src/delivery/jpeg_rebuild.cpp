@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "image/jpeg_header.h"
 #include "delivery/newest_frame.h"
+#include "image/jpeg_header.h"
 #include "velmar/vlm_ioctl.h"
 
 bool HasEndOfImage(const BYTE* data, DWORD count) {
@@ -28,7 +28,8 @@ bool IsWholeFrame(const FrameSlot& slot) {
 void WriteJpegImage(const VlmDevice& device, const FrameSlot& slot, BYTE* destination) {
   std::memcpy(destination, JpegHeaderTemplate.data(), kJpegHeaderSize);
   if (device.sizeIndex == VLM_SIZE_640X480) {
-    PatchJpegFrameSize(destination, static_cast<uint16_t>(device.frameWidth), static_cast<uint16_t>(device.frameHeight));
+    PatchJpegFrameSize(destination, static_cast<uint16_t>(device.frameWidth),
+                       static_cast<uint16_t>(device.frameHeight));
   }
   std::memcpy(destination + kJpegHeaderSize, slot.buffer + kCameraHeaderBytes, slot.length - kCameraHeaderBytes);
 }

@@ -11,7 +11,14 @@ inline constexpr const WCHAR* kStreamPrefix = u"VLM";
 inline constexpr const WCHAR* kUsbdLibraryName = u"usbd.dll";
 
 // Every device of the camera controller's vendor; nothing else is examined.
-inline constexpr USB_DRIVER_SETTINGS kDriverSettings{
-    sizeof(USB_DRIVER_SETTINGS), kCameraVendorId, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO,
-    USB_NO_INFO,                 USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
+inline constexpr USB_DRIVER_SETTINGS kDriverSettings{sizeof(USB_DRIVER_SETTINGS),
+                                                     kCameraVendorId,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO,
+                                                     USB_NO_INFO};
 static_assert(sizeof(USB_DRIVER_SETTINGS) == 40);

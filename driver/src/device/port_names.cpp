@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "device/registry_key.h"
 #include "platform/cestring.h"
 #include "platform/devload.h"
-#include "device/registry_key.h"
 
 namespace {
 
@@ -31,16 +31,16 @@ BOOL AssignPortName(LPCWSTR activeKeyPath, WCHAR (&portValueName)[kPortValueName
   WCHAR deviceName[kDeviceNameBytes / sizeof(WCHAR) + 1] = {};
   DWORD size = kDeviceNameBytes;
   DWORD type = 0;
-  if (RegQueryValueExW(active.Get(), DEVLOAD_DEVNAME_VALNAME, nullptr, &type,
-                       reinterpret_cast<BYTE*>(deviceName), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExW(active.Get(), DEVLOAD_DEVNAME_VALNAME, nullptr, &type, reinterpret_cast<BYTE*>(deviceName),
+                       &size) != ERROR_SUCCESS ||
       type != REG_SZ) {
     return FALSE;
   }
 
   RegistryKey ports;
   DWORD disposition = 0;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPortsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, ports.Out(), &disposition) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPortsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      ports.Out(), &disposition) != ERROR_SUCCESS) {
     return FALSE;
   }
 
@@ -51,10 +51,12 @@ BOOL AssignPortName(LPCWSTR activeKeyPath, WCHAR (&portValueName)[kPortValueName
     FormatWide(valueName, kPortValueNameChars, u"Port%d", static_cast<int>(n));
     WCHAR holder[kPortValueBytes / sizeof(WCHAR) + 1] = {};
     DWORD holderSize = kPortValueBytes;
-    const LONG status = RegQueryValueExW(ports.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(holder),
-                                         &holderSize);
-    if (status == ERROR_FILE_NOT_FOUND) free = true;
-    else if (status == ERROR_SUCCESS && SameName(holder, deviceName)) ours = true;
+    const LONG status =
+        RegQueryValueExW(ports.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(holder), &holderSize);
+    if (status == ERROR_FILE_NOT_FOUND)
+      free = true;
+    else if (status == ERROR_SUCCESS && SameName(holder, deviceName))
+      ours = true;
   }
   if (!free && !ours) return FALSE;
 

@@ -1,17 +1,15 @@
 #include "device/registry_values.h"
 
-#include "platform/cestring.h"
 #include "device/registry_key.h"
+#include "platform/cestring.h"
 
 namespace {
 
 // Bytes of the value's data, terminators included; 0 for a type the table cannot hold.
 DWORD ValueDataSize(const RegistryValue& value) {
   switch (value.type) {
-    case REG_SZ:
-      return static_cast<DWORD>((WideLength(static_cast<LPCWSTR>(value.data)) + 1) * sizeof(WCHAR));
-    case REG_DWORD:
-      return sizeof(DWORD);
+    case REG_SZ: return static_cast<DWORD>((WideLength(static_cast<LPCWSTR>(value.data)) + 1) * sizeof(WCHAR));
+    case REG_DWORD: return sizeof(DWORD);
     case REG_MULTI_SZ: {
       size_t characters = 0;
       for (auto text = static_cast<LPCWSTR>(value.data); text != nullptr && *text != 0;) {
@@ -21,8 +19,7 @@ DWORD ValueDataSize(const RegistryValue& value) {
       }
       return static_cast<DWORD>((characters + 1) * sizeof(WCHAR));
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

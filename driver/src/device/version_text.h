@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "velmar/vlm_ioctl.h"
 #include "platform/wintypes.h"
+#include "velmar/vlm_ioctl.h"
 
 inline constexpr size_t kVersionTextChars = VLM_VERSION_BYTES / sizeof(WCHAR);
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
-#include "usbhost/usbdi.h"
 #include "platform/winbase.h"
+#include "usbhost/usbdi.h"
 
 struct JpegDecoder;
 struct ColourConverter;
@@ -44,11 +44,11 @@ struct VlmDevice {
   DWORD bandwidthLevel = 0;  // 0 automatic, 1..7 the alternate setting capture uses
   DWORD sensorType = 0;
   DWORD sensorIdentifier = 0;
-  DWORD levelSetting = 0;      // registers 0x11D and 0x18D
+  DWORD levelSetting = 0;  // registers 0x11D and 0x18D
   DWORD register008Value = 0;
   DWORD register180Switch = 0;
-  DWORD sizeIndex = 0;         // VLM_SIZE_640X480 or VLM_SIZE_320X240
-  DWORD outputFormat = 0;      // VLM_FORMAT_*
+  DWORD sizeIndex = 0;     // VLM_SIZE_640X480 or VLM_SIZE_320X240
+  DWORD outputFormat = 0;  // VLM_FORMAT_*
   DWORD frameWidth = 0;
   DWORD frameHeight = 0;
 
@@ -61,9 +61,9 @@ struct VlmDevice {
   BYTE streamingEndpointAddress = 0;
   WORD streamingPacketSize = 0;
   HANDLE streamingEvent = nullptr;
-  HANDLE controlEvent = nullptr;    // manual reset: completion of the vendor request in flight
-  HANDLE openCloseEvent = nullptr;  // auto reset: the detach waits on it for the close
-  HANDLE captureEndEvent = nullptr; // auto reset: set by the capture thread on every way out
+  HANDLE controlEvent = nullptr;     // manual reset: completion of the vendor request in flight
+  HANDLE openCloseEvent = nullptr;   // auto reset: the detach waits on it for the close
+  HANDLE captureEndEvent = nullptr;  // auto reset: set by the capture thread on every way out
 
   DeviceFlag open{FALSE};
   DeviceFlag removed{FALSE};
@@ -75,9 +75,9 @@ struct VlmDevice {
   std::atomic<DWORD> writeSlot{0};
   std::atomic<DWORD> deliveredFrame{0};
 
-  JpegDecoder* decoder = nullptr;       // none for VLM_FORMAT_JPEG
-  BYTE* yuv420Buffer = nullptr;         // width * height * 3 / 2, for the RGB formats
-  ColourConverter* converter = nullptr; // RGB formats only
+  JpegDecoder* decoder = nullptr;        // none for VLM_FORMAT_JPEG
+  BYTE* yuv420Buffer = nullptr;          // width * height * 3 / 2, for the RGB formats
+  ColourConverter* converter = nullptr;  // RGB formats only
   FrameSlot slots[kFrameSlotCount];
   WCHAR portValueName[kPortValueNameChars] = {};
 

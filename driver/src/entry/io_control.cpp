@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "capture/streaming.h"
+#include "delivery/frame_delivery.h"
+#include "delivery/output_format.h"
+#include "device/version_text.h"
+#include "entry/open_device.h"
 #include "sensor/aux_bytes.h"
 #include "sensor/camera_controls.h"
-#include "delivery/frame_delivery.h"
-#include "entry/open_device.h"
-#include "delivery/output_format.h"
-#include "capture/streaming.h"
-#include "device/version_text.h"
 #include "velmar/vlm_ioctl.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // Stream entry points the device manager calls: initialisation and release of the
 // stream device, open and close, and the calls that do nothing on this device.
 
-#include "entry/entry_guard.h"
+#include "capture/streaming.h"
 #include "delivery/output_format.h"
 #include "device/port_names.h"
+#include "entry/entry_guard.h"
 #include "sensor/sensor_detect.h"
 #include "sensor/start_camera.h"
-#include "capture/streaming.h"
 #include "usb/usb_attach.h"
 #include "velmar/velmar.h"
 #include "velmar/vlm_ioctl.h"

@@ -1,8 +1,8 @@
 #include "sensor/camera_controls.h"
 
-#include "usb/register_table.h"
 #include "sensor/sensor_types.h"
 #include "sensor/sequence_notation.h"
+#include "usb/register_table.h"
 #include "usb/vendor_transfer.h"
 
 namespace {

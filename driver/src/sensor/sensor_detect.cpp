@@ -1,8 +1,8 @@
 #include "sensor/sensor_detect.h"
 
-#include "usb/register_table.h"
 #include "sensor/sensor_access.h"
 #include "sensor/sensor_types.h"
+#include "usb/register_table.h"
 #include "usb/vendor_transfer.h"
 
 namespace {
@@ -21,7 +21,7 @@ struct SensorProbe {
   BYTE bankValue;
   BYTE register1;
   WORD value1;
-  BYTE register2;     // kNoRegister: read back register1
+  BYTE register2;  // kNoRegister: read back register1
   WORD value2;
 };
 
@@ -175,12 +175,15 @@ int DetectSensor(VlmDevice* device) {
 
 bool SensorTypeForDetection(int detection, DWORD& sensorType) {
   switch (detection) {
-    case kNoSensorFound: case 16: case 18: sensorType = kSensorTypeNone; return true;
+    case kNoSensorFound:
+    case 16:
+    case 18: sensorType = kSensorTypeNone; return true;
     case 0: sensorType = 2; return true;
     case 4: sensorType = 13; return true;
     case 6: sensorType = 21; return true;
     case 8: sensorType = 14; return true;
-    case 10: case 19: sensorType = 11; return true;
+    case 10:
+    case 19: sensorType = 11; return true;
     case 12: sensorType = 8; return true;
     case 14: sensorType = 9; return true;
     case 15: sensorType = 10; return true;
@@ -196,10 +199,15 @@ BOOL InitSensor(VlmDevice* device) {
   SensorTypeForDetection(detection, device->sensorType);
 
   switch (detection) {
-    case 1: case 2: case 3: case 5: case 7: case 9: case 11: case 13:
-      return FALSE;  // interfaces the controller cannot drive
-    default:
-      break;
+    case 1:
+    case 2:
+    case 3:
+    case 5:
+    case 7:
+    case 9:
+    case 11:
+    case 13: return FALSE;  // interfaces the controller cannot drive
+    default: break;
   }
 
   BOOL ok = TRUE;

@@ -27,9 +27,12 @@ constexpr unsigned HexValue(std::string_view digits) {
   unsigned value = 0;
   for (char c : digits) {
     unsigned digit = 0;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    else throw "register sequence: not an upper-case hex digit";
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    else
+      throw "register sequence: not an upper-case hex digit";
     value = value * 16 + digit;
   }
   return value;
@@ -73,12 +76,16 @@ constexpr void AppendItem(RegisterSequence<Capacity>& sequence, std::string_view
   ItemRequests(item);
   if (item.front() == 'S') {
     const auto reg = static_cast<uint8_t>(HexValue(item.substr(1, 2)));
-    if (item[3] == '?') sequence.SensorRead(reg);
-    else sequence.SensorWrite(reg, static_cast<uint16_t>(HexValue(item.substr(4))));
+    if (item[3] == '?')
+      sequence.SensorRead(reg);
+    else
+      sequence.SensorWrite(reg, static_cast<uint16_t>(HexValue(item.substr(4))));
   } else {
     const auto reg = static_cast<uint16_t>(HexValue(item.substr(0, 3)));
-    if (item[3] == '?') sequence.Read(reg);
-    else sequence.Write(reg, static_cast<uint8_t>(HexValue(item.substr(4))));
+    if (item[3] == '?')
+      sequence.Read(reg);
+    else
+      sequence.Write(reg, static_cast<uint8_t>(HexValue(item.substr(4))));
   }
 }
 

@@ -60,23 +60,23 @@ constexpr SequenceText kType11VariantBText =
 // instead of 0x10 in all of them; the type 2 sensor also needs its window, clocking and
 // exposure limits changed.
 constexpr SequenceText kType2VgaText = ReplaceItems(kType2Text, {
-    {"002=10", "002=00"},
-    {"101=77", "101=37"},
-    {"S11=0000", "S11=0001"},
-    {"S13=0001", "S13=0000"},
-    {"S15=00E8", "S15=00E6"},
-    {"18D=68", "18D=70"},
-    {"S21=00A0", "S21=0040"},
-    {"S22=0016", "S22=0013"},
-    {"S23=0040", "S23=004C"},
-    {"196=02", "196=C3"},
-    {"197=00", "197=50"},
-    {"18C=07", "18C=0C"},
-    {"18F=0F", "18F=18"},
-    {"01E=A0", "01E=40"},
-    {"01F=16", "01F=13"},
-    {"020=40", "020=4C"},
-});
+                                                                    {"002=10", "002=00"},
+                                                                    {"101=77", "101=37"},
+                                                                    {"S11=0000", "S11=0001"},
+                                                                    {"S13=0001", "S13=0000"},
+                                                                    {"S15=00E8", "S15=00E6"},
+                                                                    {"18D=68", "18D=70"},
+                                                                    {"S21=00A0", "S21=0040"},
+                                                                    {"S22=0016", "S22=0013"},
+                                                                    {"S23=0040", "S23=004C"},
+                                                                    {"196=02", "196=C3"},
+                                                                    {"197=00", "197=50"},
+                                                                    {"18C=07", "18C=0C"},
+                                                                    {"18F=0F", "18F=18"},
+                                                                    {"01E=A0", "01E=40"},
+                                                                    {"01F=16", "01F=13"},
+                                                                    {"020=40", "020=4C"},
+                                                                });
 constexpr SequenceText kType12VgaText = ReplaceItems(kType12Text, {{"002=10", "002=00"}});
 constexpr SequenceText kType11VariantAVgaText = ReplaceItems(kType11VariantAText, {{"002=10", "002=00"}});
 constexpr SequenceText kType11VariantBVgaText = ReplaceItems(kType11VariantBText, {{"002=10", "002=00"}});
@@ -107,14 +107,11 @@ constexpr SizedTables kType11VariantBTables{kType11VariantBVga.Table(), kType11V
 
 const SizedTables* TablesForSensor(DWORD sensorType, DWORD sensorIdentifier) {
   switch (sensorType) {
-    case kSensorType2:
-      return &kType2Tables;
-    case kSensorType12:
-      return &kType12Tables;
+    case kSensorType2: return &kType2Tables;
+    case kSensorType12: return &kType12Tables;
     case kSensorType11:
       return IsType11VariantAIdentifier(sensorIdentifier) ? &kType11VariantATables : &kType11VariantBTables;
-    default:
-      return nullptr;
+    default: return nullptr;
   }
 }
 

@@ -2,8 +2,8 @@
 // (type 11 has two variants) and picture size.
 #pragma once
 
-#include "usb/register_table.h"
 #include "platform/wintypes.h"
+#include "usb/register_table.h"
 
 // The table for a sensor type, its identifier and a size index (0 = 640 x 480,
 // 1 = 320 x 240); null when there is none.

@@ -10,9 +10,9 @@ BOOL OpenStreamingInterface(VlmDevice* device, BYTE alternateSetting) {
   LPCUSB_INTERFACE interface = funcs->FindInterface(info, kStreamingInterface, alternateSetting);
   if (interface == nullptr) return FALSE;
 
-  USB_TRANSFER selection = funcs->SetInterface(device->usbDevice, nullptr, nullptr, 0,
-                                               interface->Descriptor.bInterfaceNumber,
-                                               interface->Descriptor.bAlternateSetting);
+  USB_TRANSFER selection =
+      funcs->SetInterface(device->usbDevice, nullptr, nullptr, 0, interface->Descriptor.bInterfaceNumber,
+                          interface->Descriptor.bAlternateSetting);
   if (selection == nullptr) return FALSE;
 
   BOOL result = FALSE;

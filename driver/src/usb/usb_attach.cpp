@@ -1,11 +1,11 @@
 #include "usb/usb_attach.h"
 
-#include "platform/devload.h"
 #include "device/driver_identity.h"
+#include "device/registry_key.h"
 #include "entry/entry_guard.h"
 #include "image/colour_converter.h"
 #include "image/jpeg_decoder.h"
-#include "device/registry_key.h"
+#include "platform/devload.h"
 #include "usb/usb_descriptors.h"
 #include "velmar/velmar.h"
 #include "velmar/vlm_ioctl.h"
@@ -136,7 +136,8 @@ void FreeDeviceContext(VlmDevice* device) {
   // Left behind only if capture never got to tidy up.
   CloseHandleIfAny(device->streamingEvent);
   CloseHandleIfAny(device->captureThread);
-  if (device->streamingPipe != nullptr && device->usbFuncs != nullptr) device->usbFuncs->ClosePipe(device->streamingPipe);
+  if (device->streamingPipe != nullptr && device->usbFuncs != nullptr)
+    device->usbFuncs->ClosePipe(device->streamingPipe);
   device->streamingPipe = nullptr;
 
   DestroyDecoder(device->decoder);

@@ -1,8 +1,8 @@
 // Taking a camera that USBD offers, and letting it go when it is unplugged.
 #pragma once
 
-#include "usbhost/usbdi.h"
 #include "device/vlm_device.h"
+#include "usbhost/usbdi.h"
 
 inline constexpr int kCameraSupported = 0;
 inline constexpr int kCameraNotSupported = -1;

@@ -1,10 +1,10 @@
 // USB client entry points that register the driver with USBD and remove it again.
 
 #include "device/driver_identity.h"
-#include "entry/entry_guard.h"
 #include "device/registry_values.h"
-#include "velmar/velmar.h"
+#include "entry/entry_guard.h"
 #include "platform/winbase.h"
+#include "velmar/velmar.h"
 
 namespace {
 

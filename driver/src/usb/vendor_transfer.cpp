@@ -3,8 +3,8 @@
 namespace {
 
 USB_DEVICE_REQUEST MakeSetup(BYTE requestType, DWORD request, WORD value, DWORD index, WORD length) {
-  return USB_DEVICE_REQUEST{requestType, static_cast<BYTE>(request & 0xFF), value,
-                            static_cast<WORD>(index & 0xFFFF), length};
+  return USB_DEVICE_REQUEST{requestType, static_cast<BYTE>(request & 0xFF), value, static_cast<WORD>(index & 0xFFFF),
+                            length};
 }
 
 BOOL IssueVendorRequest(VlmDevice* device, const USB_DEVICE_REQUEST& setup, DWORD flags, LPVOID buffer,
@@ -17,8 +17,7 @@ BOOL IssueVendorRequest(VlmDevice* device, const USB_DEVICE_REQUEST& setup, DWOR
     // All requests of the device complete through its one control event.
     CriticalSectionGuard hold(device->vendorRequestLock);
     result = IssueVendorTransferAndWait(device->usbFuncs, device->usbDevice, TransferCompleteNotify,
-                                        device->controlEvent, flags, &setup, buffer, 0, &bytes, timeoutMs,
-                                        &usbError);
+                                        device->controlEvent, flags, &setup, buffer, 0, &bytes, timeoutMs, &usbError);
   }
   return result == 0 && usbError == 0 ? TRUE : FALSE;
 }
@@ -33,12 +32,10 @@ DWORD TransferCompleteNotify(LPVOID context) {
   return SetEvent(static_cast<HANDLE>(context)) ? 0 : GetLastError();
 }
 
-DWORD IssueVendorTransferAndWait(LPCUSB_FUNCS funcs, USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine,
-                                 HANDLE event, DWORD flags, const USB_DEVICE_REQUEST* setup, LPVOID buffer,
-                                 ULONG physicalAddress, LPDWORD bytesTransferred, DWORD timeoutMs,
-                                 LPDWORD usbError) {
-  if (funcs == nullptr || device == nullptr || setup == nullptr || bytesTransferred == nullptr ||
-      usbError == nullptr) {
+DWORD IssueVendorTransferAndWait(LPCUSB_FUNCS funcs, USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine, HANDLE event,
+                                 DWORD flags, const USB_DEVICE_REQUEST* setup, LPVOID buffer, ULONG physicalAddress,
+                                 LPDWORD bytesTransferred, DWORD timeoutMs, LPDWORD usbError) {
+  if (funcs == nullptr || device == nullptr || setup == nullptr || bytesTransferred == nullptr || usbError == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return ERROR_INVALID_PARAMETER;
   }
@@ -83,8 +80,8 @@ BOOL VendorWrite(VlmDevice* device, DWORD request, WORD value, DWORD index, LPVO
 }
 
 BOOL VendorRead(VlmDevice* device, DWORD request, WORD value, DWORD index, LPVOID buffer, WORD length) {
-  return IssueVendorRequest(device, MakeSetup(kVendorReadRequestType, request, value, index, length),
-                            kVendorReadFlags, buffer, kVendorReadTimeoutMs);
+  return IssueVendorRequest(device, MakeSetup(kVendorReadRequestType, request, value, index, length), kVendorReadFlags,
+                            buffer, kVendorReadTimeoutMs);
 }
 
 BOOL WriteControllerRegister(VlmDevice* device, WORD reg, BYTE value) {

@@ -2,16 +2,16 @@
 // device's control event and a time-out, and runs of register tables.
 #pragma once
 
+#include "device/vlm_device.h"
 #include "usb/register_table.h"
 #include "usbhost/usbdi.h"
-#include "device/vlm_device.h"
 
 inline constexpr DWORD kVendorWriteTimeoutMs = 200;
 inline constexpr DWORD kVendorReadTimeoutMs = 250;
-inline constexpr DWORD kVendorWriteFlags = USB_SHORT_TRANSFER_OK;                    // 0x200
-inline constexpr DWORD kVendorReadFlags = USB_SHORT_TRANSFER_OK | USB_IN_TRANSFER;   // 0x280
-inline constexpr BYTE kVendorWriteRequestType = 0x40;  // host to device, vendor, device
-inline constexpr BYTE kVendorReadRequestType = 0xC0;   // device to host, vendor, device
+inline constexpr DWORD kVendorWriteFlags = USB_SHORT_TRANSFER_OK;                   // 0x200
+inline constexpr DWORD kVendorReadFlags = USB_SHORT_TRANSFER_OK | USB_IN_TRANSFER;  // 0x280
+inline constexpr BYTE kVendorWriteRequestType = 0x40;                               // host to device, vendor, device
+inline constexpr BYTE kVendorReadRequestType = 0xC0;                                // device to host, vendor, device
 // Reported through the USB error output when the transfer's status cannot be read.
 inline constexpr DWORD kUnknownTransferStatus = USB_NOT_COMPLETE_ERROR;
 
@@ -23,10 +23,9 @@ DWORD TransferCompleteNotify(LPVOID context);
 // error code (also left as the thread's last error): ERROR_INVALID_PARAMETER for a
 // missing argument, the platform's error when no transfer is made, ERROR_TIMEOUT,
 // ERROR_GEN_FAILURE for a failed wait or a USB error. The transfer is always closed.
-DWORD IssueVendorTransferAndWait(LPCUSB_FUNCS funcs, USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine,
-                                 HANDLE event, DWORD flags, const USB_DEVICE_REQUEST* setup, LPVOID buffer,
-                                 ULONG physicalAddress, LPDWORD bytesTransferred, DWORD timeoutMs,
-                                 LPDWORD usbError);
+DWORD IssueVendorTransferAndWait(LPCUSB_FUNCS funcs, USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine, HANDLE event,
+                                 DWORD flags, const USB_DEVICE_REQUEST* setup, LPVOID buffer, ULONG physicalAddress,
+                                 LPDWORD bytesTransferred, DWORD timeoutMs, LPDWORD usbError);
 
 // Host-to-device and device-to-host vendor requests; TRUE only when the transfer
 // completed in time without a USB error. One request per device at a time.

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
+#include "emucam/scan_encoder.h"
 #include "emucam/test_pattern.h"
 #include "image/jpeg_header.h"
-#include "emucam/scan_encoder.h"
 
 namespace captest {
 namespace {
@@ -36,7 +36,8 @@ std::vector<Bytes> Packets(const Bytes& frame, size_t packetSize) {
   std::vector<Bytes> packets;
   for (size_t offset = 0; offset < frame.size(); offset += packetSize) {
     const size_t end = std::min(frame.size(), offset + packetSize);
-    packets.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(offset), frame.begin() + static_cast<std::ptrdiff_t>(end));
+    packets.emplace_back(frame.begin() + static_cast<std::ptrdiff_t>(offset),
+                         frame.begin() + static_cast<std::ptrdiff_t>(end));
   }
   return packets;
 }
@@ -94,7 +95,8 @@ std::optional<CameraSession::Frame> CameraSession::NextFrame(DWORD imageCapacity
   Frame frame{Bytes(imageCapacity), Bytes(jpegCapacity)};
   DWORD sizes[2] = {};
   const bool arrived = PollUntil([&] {
-    return Control(IOCTL_VLM_GET_FRAME, frame.image.data(), imageCapacity, frame.jpeg.data(), jpegCapacity, sizes) != FALSE;
+    return Control(IOCTL_VLM_GET_FRAME, frame.image.data(), imageCapacity, frame.jpeg.data(), jpegCapacity, sizes) !=
+           FALSE;
   });
   if (!arrived) return std::nullopt;
   frame.image.resize(sizes[0]);

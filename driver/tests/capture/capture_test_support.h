@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "driver_test_support.h"
-#include "velmar/vlm_ioctl.h"
 #include "platform/windows.h"
+#include "velmar/vlm_ioctl.h"
 
 namespace captest {
 
@@ -51,7 +51,9 @@ class CameraSession {
                DWORD* returned = nullptr);
   BOOL Start() { return Control(IOCTL_VLM_START_CAPTURE); }
   BOOL Stop() { return Control(IOCTL_VLM_STOP_CAPTURE); }
-  BOOL SetFormat(DWORD format, DWORD sizeIndex) { return Control(IOCTL_VLM_SET_FORMAT, nullptr, format, nullptr, sizeIndex); }
+  BOOL SetFormat(DWORD format, DWORD sizeIndex) {
+    return Control(IOCTL_VLM_SET_FORMAT, nullptr, format, nullptr, sizeIndex);
+  }
 
   // One ReadFile; the bytes read.
   DWORD Read(Bytes& buffer, DWORD count);

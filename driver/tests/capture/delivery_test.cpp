@@ -12,8 +12,8 @@
 #include <iterator>
 
 #include "capture_test_support.h"
-#include "image/colour_converter.h"
 #include "delivery/frame_decode.h"
+#include "image/colour_converter.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "capture/frame_assembly.h"
-#include "image/jpeg_header.h"
 #include "delivery/jpeg_rebuild.h"
 #include "delivery/newest_frame.h"
+#include "image/jpeg_header.h"
 
 namespace {
 
@@ -89,7 +89,8 @@ TEST_F(AssemblyTest, MarkerInPacketTwoSplitsTheTransferBetweenTwoSlots) {
   EXPECT_EQ(device_.frameCounter, 2u);
   EXPECT_EQ(device_.writeSlot, 2u);
   Bytes first = FrameStart(100, 1);
-  for (auto [length, fill] : {std::pair{50, 2}, {60, 3}, {70, 4}, {10, 5}, {20, 6}}) first.insert(first.end(), length, BYTE(fill));
+  for (auto [length, fill] : {std::pair{50, 2}, {60, 3}, {70, 4}, {10, 5}, {20, 6}})
+    first.insert(first.end(), length, BYTE(fill));
   EXPECT_EQ(SlotBytes(1), first);
   Bytes second = FrameStart(30, 7);
   second.insert(second.end(), 40, 8);

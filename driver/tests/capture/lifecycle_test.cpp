@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "capture_test_support.h"
 #include "capture/capture_thread.h"
+#include "capture_test_support.h"
 
 namespace {
 

@@ -37,8 +37,10 @@ TEST(CaptureStressTest, ReadersStayConsistentWhileCaptureStopsAndStarts) {
     Bytes buffer(kRgb24Qvga);
     while (running) {
       const DWORD read = session.Read(buffer, kRgb24Qvga);
-      if (read == kRgb24Qvga) ++framesRead;
-      else if (read != 0) ++badFrames;
+      if (read == kRgb24Qvga)
+        ++framesRead;
+      else if (read != 0)
+        ++badFrames;
     }
   });
   std::thread jpegReader([&] {
@@ -47,8 +49,10 @@ TEST(CaptureStressTest, ReadersStayConsistentWhileCaptureStopsAndStarts) {
       DWORD size = 0;
       if (!session.Control(IOCTL_VLM_GET_JPEG, nullptr, 0, jpeg.data(), 40960, &size) || size == 0) continue;
       const bool whole = jpeg[0] == 0xFF && jpeg[1] == 0xD8 && EndsWithEndOfImage(jpeg, size);
-      if (whole) ++jpegsRead;
-      else ++badFrames;
+      if (whole)
+        ++jpegsRead;
+      else
+        ++badFrames;
     }
   });
 

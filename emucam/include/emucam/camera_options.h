@@ -30,8 +30,8 @@ inline constexpr int kAlternateSettings = 8;  // settings 0 to 7 of interface 0
 
 struct CameraOptions {
   std::string sensor = "2";
-  std::string imageFile;            // empty: the moving test pattern
-  unsigned framesPerSecond = 25;    // 0: each frame right after the previous one
+  std::string imageFile;          // empty: the moving test pattern
+  unsigned framesPerSecond = 25;  // 0: each frame right after the previous one
   Timing timing = Timing::RealTime;
   std::vector<std::vector<uint8_t>> script;  // packets played in scripted timing
 

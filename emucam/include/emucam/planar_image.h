@@ -16,8 +16,11 @@ struct PlanarImage {
 
   PlanarImage() = default;
   PlanarImage(int w, int h)
-      : width(w), height(h), y(static_cast<size_t>(w) * h),
-        cb(static_cast<size_t>(w / 2) * h), cr(static_cast<size_t>(w / 2) * h) {}
+      : width(w),
+        height(h),
+        y(static_cast<size_t>(w) * h),
+        cb(static_cast<size_t>(w / 2) * h),
+        cr(static_cast<size_t>(w / 2) * h) {}
   int chromaWidth() const { return width / 2; }
 };
 

@@ -27,12 +27,12 @@ struct SensorRegisterValue {
 };
 
 struct SensorProfile {
-  std::string_view name;             // as written in the configuration string
-  int detectionResult;               // what the detection ends with (-1: nothing found)
-  int sensorType;                    // what the driver records (0: start-up fails)
-  std::vector<SensorBus> buses;      // settings under which the sensor answers
+  std::string_view name;         // as written in the configuration string
+  int detectionResult;           // what the detection ends with (-1: nothing found)
+  int sensorType;                // what the driver records (0: start-up fails)
+  std::vector<SensorBus> buses;  // settings under which the sensor answers
   std::vector<SensorRegisterValue> powerOnRegisters;
-  uint16_t controllerId;             // controller registers 0x00B (high) and 0x00A (low)
+  uint16_t controllerId;  // controller registers 0x00B (high) and 0x00A (low)
   std::string_view description;
 };
 

@@ -31,9 +31,9 @@ BOOL TryEnterCriticalSection(LPCRITICAL_SECTION section);
 // ---- threads
 using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID parameter);
 #define CREATE_SUSPENDED 0x00000004u
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
-                    LPVOID parameter, DWORD creationFlags, LPDWORD threadId);
-DWORD ResumeThread(HANDLE thread);  // previous suspend count, or 0xFFFFFFFF
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD creationFlags, LPDWORD threadId);
+DWORD ResumeThread(HANDLE thread);                        // previous suspend count, or 0xFFFFFFFF
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);  // STILL_ACTIVE while running
 // Windows CE's 256-level priority (0 highest .. 255 lowest). Best effort on POSIX:
 // the value is recorded and reported back; scheduling is left to the OS.
@@ -85,8 +85,8 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 
 // A name of the form "PPPn:" opens a stream device through the device manager
 // (devload.h); anything else is a file path ('\' is mapped to '/', see cestring.h).
-HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
-                   DWORD creation, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes, DWORD creation,
+                   DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
 BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID inBuffer, DWORD inSize, LPVOID outBuffer, DWORD outSize,

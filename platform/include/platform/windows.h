@@ -1,9 +1,9 @@
 // The Windows-style API of the platform layer in one include.
 #pragma once
 
-#include "wintypes.h"
-#include "winbase.h"
-#include "winreg.h"
+#include "cestring.h"
 #include "devload.h"
 #include "mmsystem.h"
-#include "cestring.h"
+#include "winbase.h"
+#include "winreg.h"
+#include "wintypes.h"

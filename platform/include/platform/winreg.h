@@ -44,5 +44,5 @@ LONG RegQueryInfoKeyW(HKEY key, LPWSTR keyClass, LPDWORD classSize, LPDWORD rese
                       LPDWORD maxValueLength, LPDWORD securityDescriptor, PFILETIME lastWriteTime);
 LONG RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved, LPWSTR keyClass,
                    LPDWORD classLength, PFILETIME lastWriteTime);
-LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLength, LPDWORD reserved,
-                   LPDWORD type, LPBYTE data, LPDWORD dataSize);
+LONG RegEnumValueW(HKEY key, DWORD index, LPWSTR valueName, LPDWORD valueNameLength, LPDWORD reserved, LPDWORD type,
+                   LPBYTE data, LPDWORD dataSize);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/cestring.h"
+#include "platform/winbase.h"
 #include "usbhost/usbhost.h"
 #include "wide_text.h"
-#include "platform/winbase.h"
 
 namespace usbhost {
 namespace {

@@ -80,9 +80,8 @@ std::vector<ClientOffer> ClientRegistry::OffersFor(const DeviceModel& model) con
       if (match.matches) offers.push_back({entry, match.interfaceNumber});
     }
   }
-  std::ranges::stable_sort(offers, std::greater{}, [](const ClientOffer& offer) {
-    return SettingsSpecificity(offer.registration->settings);
-  });
+  std::ranges::stable_sort(offers, std::greater{},
+                           [](const ClientOffer& offer) { return SettingsSpecificity(offer.registration->settings); });
   return offers;
 }
 

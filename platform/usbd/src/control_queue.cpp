@@ -10,8 +10,7 @@ bool IsDeviceToHost(const USB_DEVICE_REQUEST& setup) { return (setup.bmRequestTy
 
 }  // namespace
 
-bool ControlQueue::Submit(const std::shared_ptr<Transfer>& transfer, const USB_DEVICE_REQUEST& setup,
-                          LPVOID buffer) {
+bool ControlQueue::Submit(const std::shared_ptr<Transfer>& transfer, const USB_DEVICE_REQUEST& setup, LPVOID buffer) {
   auto request = std::make_shared<Request>(Request{transfer, setup, std::vector<uint8_t>(setup.wLength), buffer});
   if (!IsDeviceToHost(setup) && setup.wLength > 0) std::memcpy(request->stage.data(), buffer, setup.wLength);
   {

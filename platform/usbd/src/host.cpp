@@ -5,8 +5,8 @@
 #include "client_drivers.h"
 #include "client_registry.h"
 #include "host_state.h"
-#include "usb_funcs.h"
 #include "platform/winbase.h"
+#include "usb_funcs.h"
 
 namespace usbhost {
 namespace {
@@ -20,8 +20,7 @@ bool OfferDevice(DeviceId id, HostDevice& device, const ClientOffer& offer) {
   auto attach = reinterpret_cast<LPUSB_DEVICE_ATTACH>(GetProcAddressW(module, u"USBDeviceAttach"));
   BOOL accepted = FALSE;
   if (attach) {
-    LPCUSB_INTERFACE interface =
-        offer.interfaceNumber ? device.Records()->Find(*offer.interfaceNumber, 0) : nullptr;
+    LPCUSB_INTERFACE interface = offer.interfaceNumber ? device.Records()->Find(*offer.interfaceNumber, 0) : nullptr;
     // The accept flag, not the return value, says whether the driver took the device.
     attach(HandleFromId<USB_HANDLE>(id), &HostFunctions(), interface, registration.driverId.c_str(), &accepted,
            &registration.settings, 0);

@@ -94,9 +94,8 @@ BOOL ClosePipe(USB_PIPE handle) {
   return TRUE;
 }
 
-USB_TRANSFER IssueVendorTransfer(USB_HANDLE handle, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context,
-                                 DWORD /*flags*/, const USB_DEVICE_REQUEST* setup, LPVOID buffer,
-                                 ULONG /*physicalAddress*/) {
+USB_TRANSFER IssueVendorTransfer(USB_HANDLE handle, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context, DWORD /*flags*/,
+                                 const USB_DEVICE_REQUEST* setup, LPVOID buffer, ULONG /*physicalAddress*/) {
   if (!setup || (setup->wLength > 0 && !buffer)) return Fail<USB_TRANSFER>(ERROR_INVALID_PARAMETER);
   auto device = FindPluggedDevice(handle);
   if (!device) return nullptr;
@@ -129,9 +128,9 @@ bool IsIsochIn(const USB_ENDPOINT_DESCRIPTOR& endpoint) {
 // Blocks until every packet's frame has passed; the routine, if given, runs before the
 // call returns. A C++ exception thrown by the backend (a fault inside the transfer)
 // reaches the caller unchanged, as a structured exception would on the device.
-USB_TRANSFER IssueIsochTransfer(USB_PIPE handle, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context,
-                                DWORD /*flags*/, DWORD /*startingFrame*/, DWORD frames, LPCDWORD lengths,
-                                LPVOID buffer, ULONG /*physicalAddress*/) {
+USB_TRANSFER IssueIsochTransfer(USB_PIPE handle, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context, DWORD /*flags*/,
+                                DWORD /*startingFrame*/, DWORD frames, LPCDWORD lengths, LPVOID buffer,
+                                ULONG /*physicalAddress*/) {
   if (!lengths || !buffer || frames == 0 || frames > kMaxIsochFrames) {
     return Fail<USB_TRANSFER>(ERROR_INVALID_PARAMETER);
   }
@@ -181,9 +180,18 @@ BOOL RegisterNotificationRoutine(USB_HANDLE handle, LPDEVICE_NOTIFY_ROUTINE rout
 }  // namespace
 
 const USB_FUNCS& HostFunctions() {
-  static const USB_FUNCS functions{sizeof(USB_FUNCS), &GetDeviceInfo,       &FindInterface,   &SetInterface,
-                                   &OpenPipe,         &ResetPipe,           &ClosePipe,       &IssueVendorTransfer,
-                                   &GetTransferStatus, &IssueIsochTransfer, &GetIsochResults, &CloseTransfer,
+  static const USB_FUNCS functions{sizeof(USB_FUNCS),
+                                   &GetDeviceInfo,
+                                   &FindInterface,
+                                   &SetInterface,
+                                   &OpenPipe,
+                                   &ResetPipe,
+                                   &ClosePipe,
+                                   &IssueVendorTransfer,
+                                   &GetTransferStatus,
+                                   &IssueIsochTransfer,
+                                   &GetIsochResults,
+                                   &CloseTransfer,
                                    &RegisterNotificationRoutine};
   return functions;
 }

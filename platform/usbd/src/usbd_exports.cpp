@@ -5,10 +5,10 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/builtin_modules.h"
 #include "client_registry.h"
-#include "wide_text.h"
+#include "platform/builtin_modules.h"
 #include "platform/winbase.h"
+#include "wide_text.h"
 
 namespace usbhost {
 namespace {
@@ -24,9 +24,7 @@ std::optional<std::u16string> OptionalKey(LPCWSTR key) {
   return std::u16string(key);
 }
 
-BOOL RegisterClientDriverID(LPCWSTR uniqueDriverId) {
-  return Report(Clients().AddDriverId(WideView(uniqueDriverId)));
-}
+BOOL RegisterClientDriverID(LPCWSTR uniqueDriverId) { return Report(Clients().AddDriverId(WideView(uniqueDriverId))); }
 
 BOOL UnRegisterClientDriverID(LPCWSTR uniqueDriverId) {
   return Report(Clients().RemoveDriverId(WideView(uniqueDriverId)));
@@ -35,8 +33,8 @@ BOOL UnRegisterClientDriverID(LPCWSTR uniqueDriverId) {
 BOOL RegisterClientSettings(LPCWSTR driverLibraryFile, LPCWSTR uniqueDriverId, LPCWSTR key,
                             LPCUSB_DRIVER_SETTINGS settings) {
   if (!settings) return Report(ERROR_INVALID_PARAMETER);
-  ClientRegistration registration{std::u16string(WideView(driverLibraryFile)),
-                                  std::u16string(WideView(uniqueDriverId)), OptionalKey(key), *settings};
+  ClientRegistration registration{std::u16string(WideView(driverLibraryFile)), std::u16string(WideView(uniqueDriverId)),
+                                  OptionalKey(key), *settings};
   return Report(Clients().AddSettings(std::move(registration)));
 }
 

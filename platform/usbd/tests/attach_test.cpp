@@ -112,8 +112,16 @@ class TwoRegistrations : public HostTest {
   }
 
   static constexpr char16_t kNarrowId[] = u"NARROW";
-  const USB_DRIVER_SETTINGS narrow{sizeof(USB_DRIVER_SETTINGS), kTestVendor, 0x0001, USB_NO_INFO, USB_NO_INFO,
-                                   USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
+  const USB_DRIVER_SETTINGS narrow{sizeof(USB_DRIVER_SETTINGS),
+                                   kTestVendor,
+                                   0x0001,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO,
+                                   USB_NO_INFO};
   HMODULE usbd = LoadLibraryW(u"usbd.dll");
 };
 
@@ -244,8 +252,7 @@ TEST_F(DeviceUnplug, PlugAndUnplugFromManyThreadsNotifiesEveryDeviceOnce) {
   EXPECT_EQ(notifications.size(), static_cast<size_t>(accepted));
   EXPECT_TRUE(std::ranges::all_of(notifications, [](const auto& n) { return n.code == USB_CLOSE_DEVICE; }));
   std::ranges::sort(notifications, {}, [](const auto& n) { return usbhost::IdFromHandle(n.device); });
-  EXPECT_EQ(std::ranges::adjacent_find(notifications, {}, [](const auto& n) { return n.device; }),
-            notifications.end());
+  EXPECT_EQ(std::ranges::adjacent_find(notifications, {}, [](const auto& n) { return n.device; }), notifications.end());
 }
 
 using HostShutdown = HostTest;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "client_registry.h"
+#include "platform/winbase.h"
 #include "settings_match.h"
 #include "test_backend.h"
-#include "platform/winbase.h"
 
 namespace usbtest {
 namespace {
@@ -15,8 +15,16 @@ using usbhost::ClientRegistry;
 using usbhost::MatchSettings;
 
 USB_DRIVER_SETTINGS AnySettings() {
-  return {sizeof(USB_DRIVER_SETTINGS), USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO,
-          USB_NO_INFO,                 USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
+  return {sizeof(USB_DRIVER_SETTINGS),
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO};
 }
 
 USB_DRIVER_SETTINGS VendorSettings(DWORD vendor) {

@@ -103,8 +103,8 @@ TEST_F(VendorTransfer, AStallIsReportedAsTheUsbError) {
   backend->SetControlError(USB_STALL_ERROR);
   CompletionContext context{&log, 1};
   const USB_DEVICE_REQUEST setup{0x40, 0xA0, 0x55, 0x3FF, 0};
-  USB_TRANSFER transfer = funcs->IssueVendorTransfer(device, &RecordCompletion, &context, USB_SHORT_TRANSFER_OK,
-                                                     &setup, nullptr, 0);
+  USB_TRANSFER transfer =
+      funcs->IssueVendorTransfer(device, &RecordCompletion, &context, USB_SHORT_TRANSFER_OK, &setup, nullptr, 0);
   ASSERT_NE(transfer, nullptr);
   DWORD bytes = 1;
   DWORD usbError = 0;
@@ -256,8 +256,7 @@ TEST_F(Isochronous, EachPacketLandsAtItsOffsetAndReportsItsLength) {
   const DWORD requested[4] = {512, 512, 512, 512};
   std::vector<uint8_t> buffer(2048, 0xEE);
 
-  USB_TRANSFER transfer =
-      funcs->IssueIsochTransfer(pipe, nullptr, nullptr, 0xE80, 0, 4, requested, buffer.data(), 0);
+  USB_TRANSFER transfer = funcs->IssueIsochTransfer(pipe, nullptr, nullptr, 0xE80, 0, 4, requested, buffer.data(), 0);
   ASSERT_NE(transfer, nullptr);
   DWORD actual[4] = {};
   ASSERT_TRUE(funcs->GetIsochResults(transfer, 4, actual, nullptr));

@@ -24,27 +24,20 @@ bool IsRequestedStop(StopReason reason) {
 
 const char* Describe(StopReason reason) {
   switch (reason) {
-    case StopReason::kFrameLimit:
-      return "frame count reached";
-    case StopReason::kTimeLimit:
-      return "time limit reached";
-    case StopReason::kInterrupted:
-      return "interrupted";
-    case StopReason::kServerClosed:
-      return "the server ended the stream";
-    case StopReason::kStalled:
-      return "the server stopped sending";
-    case StopReason::kReceiveFailed:
-      return "receiving failed";
-    case StopReason::kSinkFailed:
-      return "storing a frame failed";
+    case StopReason::kFrameLimit: return "frame count reached";
+    case StopReason::kTimeLimit: return "time limit reached";
+    case StopReason::kInterrupted: return "interrupted";
+    case StopReason::kServerClosed: return "the server ended the stream";
+    case StopReason::kStalled: return "the server stopped sending";
+    case StopReason::kReceiveFailed: return "receiving failed";
+    case StopReason::kSinkFailed: return "storing a frame failed";
   }
   return "stopped";
 }
 
 StopReason RecordStream(int socket, FrameSink& sink, const RecordingLimits& limits,
-                        const std::atomic<bool>& interrupted, const ProgressHandler& onProgress,
-                        RecordingStats& stats, std::string& error) {
+                        const std::atomic<bool>& interrupted, const ProgressHandler& onProgress, RecordingStats& stats,
+                        std::string& error) {
   const auto start = Clock::now();
   auto lastData = start;
   JpegStreamSplitter splitter;

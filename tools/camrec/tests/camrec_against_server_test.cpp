@@ -70,8 +70,8 @@ bool DecodesAs(const std::filesystem::path& file, int width, int height) {
                                 &colourspace) == 0;
   if (ok) {
     std::vector<uint8_t> pixels(static_cast<size_t>(decodedWidth * decodedHeight * 3));
-    ok = tjDecompress2(decoder, image.data(), image.size(), pixels.data(), decodedWidth, 0, decodedHeight,
-                       TJPF_RGB, 0) == 0;
+    ok = tjDecompress2(decoder, image.data(), image.size(), pixels.data(), decodedWidth, 0, decodedHeight, TJPF_RGB,
+                       0) == 0;
   }
   tjDestroy(decoder);
   return ok && decodedWidth == width && decodedHeight == height;
@@ -80,9 +80,9 @@ bool DecodesAs(const std::filesystem::path& file, int width, int height) {
 class RecorderAgainstServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("camrec-test-" + std::to_string(getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ =
+        std::filesystem::temp_directory_path() / ("camrec-test-" + std::to_string(getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder_);
     port_ = FindFreePort();
     server_ = std::make_unique<ServerProcess>(port_);
@@ -96,8 +96,7 @@ class RecorderAgainstServer : public ::testing::Test {
 
   std::unique_ptr<ChildProcess> Recorder(std::vector<std::string> arguments) {
     // The server prints its start lines just before it listens: let the recorder retry.
-    arguments.insert(arguments.begin(),
-                     {"--port", std::to_string(port_), "--quiet", "--connect-timeout", "10"});
+    arguments.insert(arguments.begin(), {"--port", std::to_string(port_), "--quiet", "--connect-timeout", "10"});
     return std::make_unique<ChildProcess>(VELMAR_CAMREC_PATH, arguments);
   }
 
@@ -165,8 +164,7 @@ TEST_F(RecorderAgainstServer, NumberedJpegFilesEachDecode) {
 TEST_F(RecorderAgainstServer, RefusalIsReportedAndWritesNothing) {
   auto recorder = Recorder({"--camera", "8", "--frames", "5", "-o", Avi()});
   EXPECT_EQ(recorder->WaitForExit(kRunTime), 1);
-  EXPECT_NE(recorder->Output().find("camrec: the server refused the stream"), std::string::npos)
-      << recorder->Output();
+  EXPECT_NE(recorder->Output().find("camrec: the server refused the stream"), std::string::npos) << recorder->Output();
   EXPECT_FALSE(std::filesystem::exists(Avi()));
 }
 
@@ -184,8 +182,8 @@ TEST_F(RecorderAgainstServer, ServerGoingAwayEndsTheRecordingWithAnErrorButAFini
 }
 
 TEST(Recorder, NoServerIsAConnectionError) {
-  ChildProcess recorder(VELMAR_CAMREC_PATH, {"--port", std::to_string(FindFreePort()), "--frames", "1", "-o",
-                                             "/nonexistent/never.avi"});
+  ChildProcess recorder(VELMAR_CAMREC_PATH,
+                        {"--port", std::to_string(FindFreePort()), "--frames", "1", "-o", "/nonexistent/never.avi"});
   EXPECT_EQ(recorder.WaitForExit(kRunTime), 1);
   EXPECT_NE(recorder.Output().find("camrec: cannot connect to 127.0.0.1:"), std::string::npos) << recorder.Output();
 }

@@ -11,7 +11,9 @@ namespace {
 
 using Parsed = vtest::ParsedCommandLine<RecorderOptions>;
 
-Parsed Parse(const std::vector<std::string>& words) { return vtest::ParseCommandLine(&RecorderCommandLine, {words.begin(), words.end()}); }
+Parsed Parse(const std::vector<std::string>& words) {
+  return vtest::ParseCommandLine(&RecorderCommandLine, {words.begin(), words.end()});
+}
 
 }  // namespace
 
@@ -31,8 +33,8 @@ TEST(RecorderOptions, DefaultsAskTheLocalServerForCameraZeroAtQuarterSize) {
 }
 
 TEST(RecorderOptions, ValuesGoWhereTheyBelong) {
-  const Parsed parsed = Parse({"--host", "camera.local", "--port=7000", "--camera", "2", "--size", "640x480",
-                               "--rate", "30", "-n", "40", "-t", "2.5", "-o", "x.avi", "--connect-timeout", "3", "-q"});
+  const Parsed parsed = Parse({"--host", "camera.local", "--port=7000", "--camera", "2", "--size", "640x480", "--rate",
+                               "30", "-n", "40", "-t", "2.5", "-o", "x.avi", "--connect-timeout", "3", "-q"});
   ASSERT_EQ(parsed.command, cli::Outcome::kRun) << parsed.error;
   EXPECT_EQ(parsed.options.host, "camera.local");
   EXPECT_EQ(parsed.options.port, 7000);
@@ -47,10 +49,17 @@ TEST(RecorderOptions, ValuesGoWhereTheyBelong) {
 }
 
 TEST(RecorderOptions, OutOfRangeOrMalformedValuesAreErrors) {
-  for (const auto& arguments : std::vector<std::vector<std::string>>{
-           {"--rate", "0"}, {"--rate", "31"}, {"--size", "800x600"}, {"--camera", "9"}, {"--port", "0"},
-           {"--frames", "0"}, {"--frames", "-3"}, {"--seconds", "0"}, {"--seconds", "soon"}, {"--rate"},
-           {"--colour", "red"}}) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{{"--rate", "0"},
+                                                                     {"--rate", "31"},
+                                                                     {"--size", "800x600"},
+                                                                     {"--camera", "9"},
+                                                                     {"--port", "0"},
+                                                                     {"--frames", "0"},
+                                                                     {"--frames", "-3"},
+                                                                     {"--seconds", "0"},
+                                                                     {"--seconds", "soon"},
+                                                                     {"--rate"},
+                                                                     {"--colour", "red"}}) {
     const Parsed parsed = Parse(arguments);
     EXPECT_EQ(parsed.command, cli::Outcome::kError) << arguments.front();
     EXPECT_FALSE(parsed.error.empty());

@@ -17,8 +17,7 @@ std::string SnapshotStem(const SYSTEMTIME& time);
 // Creates a new file folder + stem + extension for writing (no sharing). When that name
 // is taken, "-2", "-3", ... go before the extension until a free name is found. Returns
 // the file handle and sets `path`, or INVALID_HANDLE_VALUE when no file can be created.
-HANDLE CreateNewFile(const std::string& folder, const std::string& stem, std::string_view extension,
-                     std::string& path);
+HANDLE CreateNewFile(const std::string& folder, const std::string& stem, std::string_view extension, std::string& path);
 
 // Writes `bytes` into a file made by CreateNewFile. Returns the path, or empty when no
 // file could be created or the bytes did not all reach it (the partial file is removed).

@@ -19,15 +19,9 @@ void JpegStreamSplitter::Feed(std::span<const uint8_t> bytes, const ImageHandler
   bool progress = true;
   while (progress) {
     switch (phase_) {
-      case Phase::kSeekingStart:
-        progress = SeekStart();
-        break;
-      case Phase::kSegments:
-        progress = ReadSegment(onImage);
-        break;
-      case Phase::kScan:
-        progress = ReadScan(onImage);
-        break;
+      case Phase::kSeekingStart: progress = SeekStart(); break;
+      case Phase::kSegments: progress = ReadSegment(onImage); break;
+      case Phase::kScan: progress = ReadScan(onImage); break;
     }
     if (phase_ != Phase::kSeekingStart && pending_.size() > kMaxImageBytes) {
       Discard(pending_.size());

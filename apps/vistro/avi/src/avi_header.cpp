@@ -26,7 +26,8 @@ void PutMainHeader(AviWriter& writer) {
 
   stream.PutFourCC("avih");
   stream.Put32(56);
-  stream.Put32(last ? static_cast<uint32_t>(int64_t{1000000} * last->timeBaseNumerator / last->timeBaseDenominator) : 0);
+  stream.Put32(last ? static_cast<uint32_t>(int64_t{1000000} * last->timeBaseNumerator / last->timeBaseDenominator)
+                    : 0);
   stream.Put32(static_cast<uint32_t>(bitRateSum / 8));
   stream.Put32(0);  // padding granularity
   stream.Put32(kAviFlagsHasIndexInterleavedTrustType);
@@ -53,7 +54,7 @@ void PutStreamHeader(AviWriter& writer, int i) {
   const int32_t divisor = std::gcd(avi.timeBaseNumerator, avi.timeBaseDenominator);
   stream.Put32(static_cast<uint32_t>(avi.timeBaseNumerator / divisor));    // scale
   stream.Put32(static_cast<uint32_t>(avi.timeBaseDenominator / divisor));  // rate
-  stream.Put32(0);  // start
+  stream.Put32(0);                                                         // start
   writer.state.lengthPosition[i] = stream.Tell();
   stream.Put32(0);  // length
   stream.Put32(kSuggestedBufferSize);
@@ -82,10 +83,10 @@ void PutStreamFormat(ByteStream& stream, const AviStream& avi) {
 void PutSuperIndexPlaceholder(AviWriter& writer, int i) {
   ByteStream& stream = writer.stream;
   writer.state.index[i].superIndexStart = AviStartChunk(stream, "JUNK");
-  stream.Put16(4);  // longs per entry
+  stream.Put16(4);    // longs per entry
   stream.PutByte(0);  // sub-type
   stream.PutByte(0);  // type: index of indexes
-  stream.Put32(0);  // entries in use
+  stream.Put32(0);    // entries in use
   stream.Put32(AviChunkId(i));
   stream.Put64(0);
   for (int slot = 0; slot < kSuperIndexSlots; ++slot) stream.Put64(0);

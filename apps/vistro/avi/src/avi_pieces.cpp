@@ -85,8 +85,8 @@ void WriteIdx1(AviWriter& writer) {
     int next = -1;
     for (int i = 0; i < writer.streamCount; ++i) {
       if (written[i] == state.index[i].entryCount) continue;
-      if (next < 0 || AviIndexAt(state.index[i], written[i]).position <
-                          AviIndexAt(state.index[next], written[next]).position) {
+      if (next < 0 ||
+          AviIndexAt(state.index[i], written[i]).position < AviIndexAt(state.index[next], written[next]).position) {
         next = i;
       }
     }

@@ -29,10 +29,10 @@ struct AviStream {
 };
 
 struct AviState {
-  int64_t riffStart = 0;            // data start of the current "RIFF" chunk
-  int64_t moviList = 0;             // position of the current "movi" FourCC
-  int64_t odmlList = 0;             // data start of the "odml" placeholder
-  int64_t totalFramesPosition = 0;  // avih dwTotalFrames
+  int64_t riffStart = 0;                                 // data start of the current "RIFF" chunk
+  int64_t moviList = 0;                                  // position of the current "movi" FourCC
+  int64_t odmlList = 0;                                  // data start of the "odml" placeholder
+  int64_t totalFramesPosition = 0;                       // avih dwTotalFrames
   std::array<int64_t, kAviMaxStreams> lengthPosition{};  // strh dwLength
   int32_t riffCount = 0;
   std::array<int32_t, kAviMaxStreams> packetCount{};  // chunks over the whole file

@@ -27,8 +27,7 @@ AviWriter* AviOpen(const char* path) {
   return writer;
 }
 
-int AviAddVideoStream(AviWriter* writer, int codecNumber, int width, int height, int framesPerSecond,
-                      int bitRate) {
+int AviAddVideoStream(AviWriter* writer, int codecNumber, int width, int height, int framesPerSecond, int bitRate) {
   if (writer == nullptr) return -1;
   const std::lock_guard guard(writer->lock);
   const uint32_t fourcc = CodecTagTableLookup(codecNumber);
@@ -62,8 +61,8 @@ int AviWriteHeader(AviWriter* writer) {
 int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void* data, int32_t length) {
   if (writer == nullptr) return -1;
   const std::lock_guard guard(writer->lock);
-  if (writer->phase != AviPhase::kWriting || streamNumber < 0 || streamNumber >= writer->streamCount ||
-      length < 0 || (data == nullptr && length > 0)) {
+  if (writer->phase != AviPhase::kWriting || streamNumber < 0 || streamNumber >= writer->streamCount || length < 0 ||
+      (data == nullptr && length > 0)) {
     return -1;
   }
   AviState& state = writer->state;

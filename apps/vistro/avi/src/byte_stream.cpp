@@ -5,11 +5,7 @@
 #include <cstring>
 
 ByteStream::ByteStream(uint8_t* buffer, int bufferSize, ByteStreamSink sink)
-    : bufferStart_(buffer),
-      writePointer_(buffer),
-      bufferEnd_(buffer + bufferSize),
-      filledEnd_(buffer),
-      sink_(sink) {}
+    : bufferStart_(buffer), writePointer_(buffer), bufferEnd_(buffer + bufferSize), filledEnd_(buffer), sink_(sink) {}
 
 void ByteStream::PutByte(uint8_t value) {
   *writePointer_++ = value;

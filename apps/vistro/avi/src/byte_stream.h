@@ -24,7 +24,7 @@ class ByteStream {
   void PutBytes(const void* data, size_t size);
   void Put16(uint16_t value);
   void Put32(uint32_t value);
-  void Put64(uint64_t value);     // low 32 bits first
+  void Put64(uint64_t value);  // low 32 bits first
   void PutFourCC(const char* fourcc);
 
   // Hands every buffered byte to the sink; the position moves past them.

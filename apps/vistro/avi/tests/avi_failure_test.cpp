@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "avi/avi_writer.h"
 #include "avi_state.h"
 #include "avi_test_support.h"
-#include "avi/avi_writer.h"
 
 namespace {
 

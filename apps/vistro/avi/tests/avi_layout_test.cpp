@@ -2,8 +2,8 @@
 // offsets, frame chunks, "idx1", padding, and what the writer refuses.
 #include <gtest/gtest.h>
 
-#include "avi_test_support.h"
 #include "avi/avi_writer.h"
+#include "avi_test_support.h"
 #include "codec_tag_table.h"
 
 namespace {
@@ -29,14 +29,14 @@ TEST(AviLayout, OneStreamHeaderHasEveryFieldAtItsOffset) {
 
   EXPECT_EQ(FourCC(file, 24), "avih");
   EXPECT_EQ(Le32(file, 28), 56u);
-  EXPECT_EQ(Le32(file, 32), 40000u);    // microseconds per frame
-  EXPECT_EQ(Le32(file, 36), 64000u);    // max bytes per second
-  EXPECT_EQ(Le32(file, 40), 0u);        // padding granularity
-  EXPECT_EQ(Le32(file, 44), 0x910u);    // has index, interleaved, trust chunk type
-  EXPECT_EQ(Le32(file, 48), 3u);        // total frames
-  EXPECT_EQ(Le32(file, 52), 0u);        // initial frames
-  EXPECT_EQ(Le32(file, 56), 1u);        // streams
-  EXPECT_EQ(Le32(file, 60), 0x100000u); // suggested buffer size
+  EXPECT_EQ(Le32(file, 32), 40000u);     // microseconds per frame
+  EXPECT_EQ(Le32(file, 36), 64000u);     // max bytes per second
+  EXPECT_EQ(Le32(file, 40), 0u);         // padding granularity
+  EXPECT_EQ(Le32(file, 44), 0x910u);     // has index, interleaved, trust chunk type
+  EXPECT_EQ(Le32(file, 48), 3u);         // total frames
+  EXPECT_EQ(Le32(file, 52), 0u);         // initial frames
+  EXPECT_EQ(Le32(file, 56), 1u);         // streams
+  EXPECT_EQ(Le32(file, 60), 0x100000u);  // suggested buffer size
   EXPECT_EQ(Le32(file, 64), 640u);
   EXPECT_EQ(Le32(file, 68), 480u);
   for (uint64_t reserved = 72; reserved < 88; reserved += 4) EXPECT_EQ(Le32(file, reserved), 0u);
@@ -55,7 +55,7 @@ TEST(AviLayout, OneStreamHeaderHasEveryFieldAtItsOffset) {
   EXPECT_EQ(Le32(file, 128), 1u);   // scale
   EXPECT_EQ(Le32(file, 132), 25u);  // rate
   EXPECT_EQ(Le32(file, 136), 0u);
-  EXPECT_EQ(Le32(file, 140), 3u);   // length
+  EXPECT_EQ(Le32(file, 140), 3u);  // length
   EXPECT_EQ(Le32(file, 144), 0x100000u);
   EXPECT_EQ(Le32(file, 148), 0xFFFFFFFFu);
   EXPECT_EQ(Le32(file, 152), 0u);

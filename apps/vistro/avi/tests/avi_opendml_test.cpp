@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "avi/avi_writer.h"
 #include "avi_state.h"
 #include "avi_test_support.h"
-#include "avi/avi_writer.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ void WriteWithThreshold(const char* path, int64_t threshold, const std::vector<F
 class AviOpenDml : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int n = 0; n < 70; ++n) frames_.push_back(Frame{PatternFrame(n, 3000 + 17 * static_cast<size_t>(n)), n % 5 == 0});
+    for (int n = 0; n < 70; ++n)
+      frames_.push_back(Frame{PatternFrame(n, 3000 + 17 * static_cast<size_t>(n)), n % 5 == 0});
     WriteWithThreshold(path_.c_str(), 32 * 1024, frames_);
     file_ = ReadFileBytes(path_.path());
     pieces_ = Pieces(file_);

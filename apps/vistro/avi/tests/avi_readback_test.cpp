@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "avi_test_support.h"
 #include "avi/avi_writer.h"
+#include "avi_test_support.h"
 
 namespace {
 
@@ -50,10 +50,10 @@ TEST(AviReadBack, FfprobeCountsAndDecodesEveryFrame) {
   TempPath path("ffprobe.avi");
   const std::vector<Bytes> frames = EncodeJpegFrames(30, kWidth, kHeight);
   ASSERT_EQ(WriteRecording(path.c_str(), kWidth, kHeight, frames), 0);
-  const std::string output =
-      RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-          "stream=codec_name,width,height,r_frame_rate,nb_frames,nb_read_frames -of default=noprint_wrappers=1 '" +
-          path.path().string() + "'");
+  const std::string output = RunCommand(
+      "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+      "stream=codec_name,width,height,r_frame_rate,nb_frames,nb_read_frames -of default=noprint_wrappers=1 '" +
+      path.path().string() + "'");
   EXPECT_NE(output.find("codec_name=mjpeg\n"), std::string::npos) << output;
   EXPECT_NE(output.find("width=320\n"), std::string::npos) << output;
   EXPECT_NE(output.find("height=240\n"), std::string::npos) << output;

@@ -15,8 +15,7 @@ extern "C" {
 }
 
 TempPath::TempPath(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() /
-            ("avi-test-" + std::to_string(::getpid()) + "-" + name)) {
+    : path_(std::filesystem::temp_directory_path() / ("avi-test-" + std::to_string(::getpid()) + "-" + name)) {
   std::filesystem::remove(path_);
 }
 
@@ -145,9 +144,8 @@ bool ReadBack(const char* path, ReadBackInfo& info,
 
 std::vector<Bytes> ReadBackPackets(const char* path, ReadBackInfo& info) {
   std::vector<Bytes> packets;
-  const bool ok = ReadBack(path, info, [&](int, const uint8_t* data, int size, bool) {
-    packets.emplace_back(data, data + size);
-  });
+  const bool ok =
+      ReadBack(path, info, [&](int, const uint8_t* data, int size, bool) { packets.emplace_back(data, data + size); });
   return ok ? packets : std::vector<Bytes>{};
 }
 

@@ -10,11 +10,11 @@
 #include "cli/command_line.h"
 
 struct ViewerOptions {
-  std::string recordFile;          // --record FILE: capture file chosen at start-up
-  bool large = false;              // --size 640x480 (default 320x240)
-  bool fullScreen = false;         // --fullscreen
-  std::string snapshotDirectory;   // --snapshot-dir DIR; empty: the program's folder
-  std::optional<unsigned> depth;   // --depth 16|24|32 instead of the display's depth
+  std::string recordFile;         // --record FILE: capture file chosen at start-up
+  bool large = false;             // --size 640x480 (default 320x240)
+  bool fullScreen = false;        // --fullscreen
+  std::string snapshotDirectory;  // --snapshot-dir DIR; empty: the program's folder
+  std::optional<unsigned> depth;  // --depth 16|24|32 instead of the display's depth
 };
 
 // vistro's command line; parsing it fills `options`.

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "offscreen_bitmap.h"
+#include "platform/winbase.h"
 #include "preview_scaler.h"
 #include "recording_files.h"
-#include "platform/winbase.h"
 
 class ViewerWindow;
 
@@ -27,7 +27,7 @@ struct ViewerState {
   uint32_t screenWidth = 0, screenHeight = 0;
   uint32_t screenBits = 0;  // 16, 24 or 32 is usable
 
-  int cameraIndex = 0;  // always the first camera (VLM1:)
+  int cameraIndex = 0;                           // always the first camera (VLM1:)
   uint32_t imageWidth = 320, imageHeight = 240;  // changed only while idle
 
   std::atomic<bool> running{false};

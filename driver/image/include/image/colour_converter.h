@@ -16,8 +16,7 @@ struct ImagePlanes {
 // blueFirst: 1 stores blue first in memory at 24 and 32 bits, 0 red first; ignored
 // at 16 bits. Returns null for a depth other than 16, 24 or 32 or when memory runs out.
 ColourConverter* CreateConverter(std::uint32_t width, std::uint32_t height, std::uint32_t lumaStride,
-                                 std::uint32_t chromaStride, std::uint32_t bitsPerPixel,
-                                 std::uint32_t blueFirst);
+                                 std::uint32_t chromaStride, std::uint32_t bitsPerPixel, std::uint32_t blueFirst);
 
 // Converts one image of the converter's size; returns 0, or -1 (nothing written,
 // dither phase unchanged) for a missing converter or planes or non-zero flags.

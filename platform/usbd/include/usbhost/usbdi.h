@@ -104,7 +104,7 @@ struct USB_CONFIGURATION {
   DWORD dwCount;
   USB_CONFIGURATION_DESCRIPTOR Descriptor;
   LPBYTE lpbExtended;
-  DWORD dwNumInterfaces;         // every (interface, alternate setting) pair
+  DWORD dwNumInterfaces;  // every (interface, alternate setting) pair
   LPCUSB_INTERFACE lpInterfaces;
 };
 using LPCUSB_CONFIGURATION = const USB_CONFIGURATION*;
@@ -168,9 +168,9 @@ using LPSET_INTERFACE = USB_TRANSFER (*)(USB_HANDLE device, LPTRANSFER_NOTIFY_RO
 using LPOPEN_PIPE = USB_PIPE (*)(USB_HANDLE device, LPCUSB_ENDPOINT_DESCRIPTOR endpoint);
 using LPRESET_PIPE = BOOL (*)(USB_PIPE pipe);
 using LPCLOSE_PIPE = BOOL (*)(USB_PIPE pipe);
-using LPISSUE_VENDOR_TRANSFER = USB_TRANSFER (*)(USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine,
-                                                 LPVOID context, DWORD flags, const USB_DEVICE_REQUEST* setup,
-                                                 LPVOID buffer, ULONG physicalAddress);
+using LPISSUE_VENDOR_TRANSFER = USB_TRANSFER (*)(USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context,
+                                                 DWORD flags, const USB_DEVICE_REQUEST* setup, LPVOID buffer,
+                                                 ULONG physicalAddress);
 using LPGET_TRANSFER_STATUS = BOOL (*)(USB_TRANSFER transfer, LPDWORD bytesTransferred, LPDWORD usbError);
 // Without a routine it returns when the transfer is complete; frame i lands at
 // buffer + (sum of lengths[0..i-1]).
@@ -179,8 +179,7 @@ using LPISSUE_ISOCH_TRANSFER = USB_TRANSFER (*)(USB_PIPE pipe, LPTRANSFER_NOTIFY
                                                 LPVOID buffer, ULONG physicalAddress);
 using LPGET_ISOCH_RESULTS = BOOL (*)(USB_TRANSFER transfer, DWORD frames, LPDWORD lengths, LPDWORD errors);
 using LPCLOSE_TRANSFER = BOOL (*)(USB_TRANSFER transfer);  // also on a transfer still pending
-using LPREGISTER_NOTIFICATION_ROUTINE = BOOL (*)(USB_HANDLE device, LPDEVICE_NOTIFY_ROUTINE routine,
-                                                 LPVOID parameter);
+using LPREGISTER_NOTIFICATION_ROUTINE = BOOL (*)(USB_HANDLE device, LPDEVICE_NOTIFY_ROUTINE routine, LPVOID parameter);
 
 struct USB_FUNCS {
   DWORD dwCount;  // sizeof(USB_FUNCS)
@@ -205,12 +204,11 @@ using LPREGISTER_CLIENT_DRIVER_ID = BOOL (*)(LPCWSTR uniqueDriverId);
 using LPUN_REGISTER_CLIENT_DRIVER_ID = BOOL (*)(LPCWSTR uniqueDriverId);
 using LPREGISTER_CLIENT_SETTINGS = BOOL (*)(LPCWSTR driverLibraryFile, LPCWSTR uniqueDriverId, LPCWSTR key,
                                             LPCUSB_DRIVER_SETTINGS settings);
-using LPUN_REGISTER_CLIENT_SETTINGS = BOOL (*)(LPCWSTR uniqueDriverId, LPCWSTR key,
-                                               LPCUSB_DRIVER_SETTINGS settings);
+using LPUN_REGISTER_CLIENT_SETTINGS = BOOL (*)(LPCWSTR uniqueDriverId, LPCWSTR key, LPCUSB_DRIVER_SETTINGS settings);
 
 // Client driver entry points the host looks up by name in the driver's library.
 using LPUSB_INSTALL_DRIVER = BOOL (*)(LPCWSTR driverLibraryFile);
 using LPUSB_UNINSTALL_DRIVER = BOOL (*)();
 using LPUSB_DEVICE_ATTACH = BOOL (*)(USB_HANDLE device, LPCUSB_FUNCS funcs, LPCUSB_INTERFACE interface,
-                                     LPCWSTR uniqueDriverId, LPBOOL acceptControl,
-                                     LPCUSB_DRIVER_SETTINGS settings, DWORD reserved);
+                                     LPCWSTR uniqueDriverId, LPBOOL acceptControl, LPCUSB_DRIVER_SETTINGS settings,
+                                     DWORD reserved);

@@ -44,8 +44,7 @@ class DeviceBackend {
   // the host cancels. `complete` runs exactly once, on any thread, possibly before this
   // returns; a device that has stopped answering never calls it, and the host's
   // time-outs and CloseTransfer deal with that.
-  virtual void SubmitControl(const USB_DEVICE_REQUEST& setup, std::span<uint8_t> data,
-                             ControlCompletion complete) = 0;
+  virtual void SubmitControl(const USB_DEVICE_REQUEST& setup, std::span<uint8_t> data, ControlCompletion complete) = 0;
 
   // Called when the host gives up on a pending control transfer (CloseTransfer before
   // completion, unplug). After it returns the backend no longer touches that transfer's

@@ -29,8 +29,16 @@ ClientState& State() {
 }
 
 USB_DRIVER_SETTINGS VendorSettings() {
-  return {sizeof(USB_DRIVER_SETTINGS), kTestVendor, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO, USB_NO_INFO,
-          USB_NO_INFO,                 USB_NO_INFO, USB_NO_INFO, USB_NO_INFO};
+  return {sizeof(USB_DRIVER_SETTINGS),
+          kTestVendor,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO,
+          USB_NO_INFO};
 }
 
 LPCUSB_FUNCS FuncsOf(USB_HANDLE device) {
@@ -171,11 +179,9 @@ extern "C" BOOL USBUnInstallDriver() {
   return unregistered;
 }
 
-extern "C" BOOL USBDeviceAttach(USB_HANDLE device, LPCUSB_FUNCS funcs,
-                                                                       LPCUSB_INTERFACE interface,
-                                                                       LPCWSTR uniqueDriverId, LPBOOL acceptControl,
-                                                                       LPCUSB_DRIVER_SETTINGS settings,
-                                                                       DWORD /*reserved*/) {
+extern "C" BOOL USBDeviceAttach(USB_HANDLE device, LPCUSB_FUNCS funcs, LPCUSB_INTERFACE interface,
+                                LPCWSTR uniqueDriverId, LPBOOL acceptControl, LPCUSB_DRIVER_SETTINGS settings,
+                                DWORD /*reserved*/) {
   *acceptControl = FALSE;
   {
     std::lock_guard lock(State().mutex);

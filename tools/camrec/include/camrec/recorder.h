@@ -38,5 +38,5 @@ using ProgressHandler = std::function<void(const RecordingStats&)>;
 // Records from a socket on which streaming has started. `onProgress` is called after
 // every stored image. `error` is set for kReceiveFailed and kSinkFailed.
 StopReason RecordStream(int socket, FrameSink& sink, const RecordingLimits& limits,
-                        const std::atomic<bool>& interrupted, const ProgressHandler& onProgress,
-                        RecordingStats& stats, std::string& error);
+                        const std::atomic<bool>& interrupted, const ProgressHandler& onProgress, RecordingStats& stats,
+                        std::string& error);

@@ -20,8 +20,7 @@ AviWriter* AviOpen(const char* path);
 // Declares a video stream. Returns its stream number, or -1 for a missing
 // writer, an unknown codec number, a size outside 1..65535, a frame rate below
 // 1, a negative bit rate, all stream slots used, or a header already written.
-int AviAddVideoStream(AviWriter* writer, int codecNumber, int width, int height,
-                      int framesPerSecond, int bitRate);
+int AviAddVideoStream(AviWriter* writer, int codecNumber, int width, int height, int framesPerSecond, int bitRate);
 
 // Writes the file header up to the start of the frame data. Returns 0, or -1
 // for a missing writer, a second call, or a write error of the file.
@@ -31,8 +30,7 @@ int AviWriteHeader(AviWriter* writer);
 // refused (missing writer, bad stream number or data, header not written,
 // already finished, no index memory) or when the file has had a write error,
 // which also ends all further output.
-int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame,
-                  const void* data, int32_t length);
+int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void* data, int32_t length);
 
 // Writes the indexes and counters and closes all lists. Returns 0 when the whole
 // recording reached the file, -1 otherwise.
