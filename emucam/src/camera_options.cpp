@@ -54,6 +54,16 @@ std::optional<std::vector<unsigned long>> ParseList(std::string_view text, unsig
   return values;
 }
 
+// Seconds with an optional fraction ("1.5"), above 0 and at most an hour.
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view text) {
+  double seconds = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || !(seconds > 0) || seconds > 3600) {
+    return std::nullopt;
+  }
+  return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000.0 + 0.5));
+}
+
 template <typename T>
 struct Named {
   std::string_view name;
@@ -133,6 +143,10 @@ std::string ApplyOption(CameraOptions& options, std::string_view key, std::strin
     const auto fault = Lookup(kFaults, value);
     if (!fault) return bad + " (none, oversize, noeoi, trailing or corrupt)";
     options.frameFault = *fault;
+  } else if (key == "unplug" || key == "replug") {
+    const auto delay = ParseSeconds(value);
+    if (!delay) return bad + " (seconds, above 0 and at most 3600)";
+    (key == "unplug" ? options.unplugAfter : options.replugAfter) = *delay;
   } else if (key == "count") {
     return "count belongs in the device list (VELMAR_DEVICES), not in one camera's options";
   } else {
@@ -159,6 +173,10 @@ std::optional<CameraOptions> ParseCameraOptions(std::string_view text, std::stri
       error = "emu: " + problem;
       return std::nullopt;
     }
+  }
+  if (options.replugAfter && !options.unplugAfter) {
+    error = "emu: replug=SECONDS needs unplug=SECONDS";
+    return std::nullopt;
   }
   if (options.timing == Timing::Scripted && options.script.empty()) {
     error = "emu: timing=scripted needs script=FILE with at least one packet";

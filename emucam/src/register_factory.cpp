@@ -1,6 +1,7 @@
 #include "emucam/backend_factory.h"
 
 #include "emucam/emulated_camera.h"
+#include "plug_schedule.h"
 #include "usbhost/usbhost.h"
 
 namespace emucam {
@@ -8,7 +9,11 @@ namespace emucam {
 void RegisterBackendFactory() {
   usbhost::RegisterBackendFactory(
       "emu", [](std::string_view options, std::string& error) -> std::shared_ptr<usbhost::DeviceBackend> {
-        return EmulatedCamera::Create(options, error);
+        std::optional<CameraOptions> parsed = ParseCameraOptions(options, error);
+        if (!parsed) return nullptr;
+        auto camera = EmulatedCamera::Create(*parsed, error);
+        if (camera) ScheduleHotPlug(camera, *parsed);
+        return camera;
       });
 }
 

@@ -32,7 +32,7 @@ TEST(Options, EveryKeyIsTaken) {
   std::string error;
   const auto options = ParseCameraOptions(
       "sensor=11a, fps=max,timing=fast,vendor=0x1234,product=77,packets=1100,endpoint=setting0,"
-      "refuse=7+1,chipid=0xE001,fault=noeoi,source=file:/tmp/x.jpg",
+      "refuse=7+1,chipid=0xE001,fault=noeoi,source=file:/tmp/x.jpg,unplug=1.5,replug=0.25",
       error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->sensor, "11a");
@@ -47,12 +47,15 @@ TEST(Options, EveryKeyIsTaken) {
   EXPECT_EQ(options->controllerId, 0xE001);
   EXPECT_EQ(options->frameFault, FrameFault::NoEndOfImage);
   EXPECT_EQ(options->imageFile, "/tmp/x.jpg");
+  EXPECT_EQ(options->unplugAfter, std::chrono::milliseconds(1500));
+  EXPECT_EQ(options->replugAfter, std::chrono::milliseconds(250));
 }
 
 TEST(Options, BadTextIsRefusedWithAReason) {
-  for (const char* text : {"colour=red", "sensor=99", "fps=1001", "fps=-1", "timing=slow", "vendor=0x10000",
-                           "packets=100+200", "packets=0", "refuse=8", "fault=fire", "source=camera", "sensor",
-                           "count=2", "timing=scripted", "script=/nonexistent/packets.bin"}) {
+  for (const char* text :
+       {"colour=red", "sensor=99", "fps=1001", "fps=-1", "timing=slow", "vendor=0x10000", "packets=100+200",
+        "packets=0", "refuse=8", "fault=fire", "source=camera", "sensor", "count=2", "timing=scripted",
+        "script=/nonexistent/packets.bin", "unplug=0", "unplug=soon", "unplug=3601", "replug=1"}) {
     std::string error;
     EXPECT_FALSE(ParseCameraOptions(text, error)) << text;
     EXPECT_EQ(error.rfind("emu: ", 0), 0u) << text << ": " << error;

@@ -57,8 +57,11 @@ bool BootSystem(std::string& error) {
     return true;
   }
   // Nothing half-booted stays behind: drivers already installed are unloaded again.
-  usbhost::ShutdownHost();
+  ShutdownSystem();
   return false;
 }
 
-void ShutdownSystem() { usbhost::ShutdownHost(); }
+void ShutdownSystem() {
+  emucam::StopHotPlugSchedule();
+  usbhost::ShutdownHost();
+}

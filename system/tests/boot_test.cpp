@@ -3,7 +3,9 @@
 // leaves nothing behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "system/boot.h"
 #include "test_client.h"
@@ -55,6 +57,38 @@ TEST_F(Boot, BadDeviceEntryFailsAndLeavesNothingPlugged) {
   EXPECT_NE(error.find("sensor"), std::string::npos) << error;
   EXPECT_TRUE(usbhost::PluggedDevices().empty());
   EXPECT_EQ(testclient::UninstallCount(), uninstalls + 1);
+}
+
+TEST_F(Boot, ScheduledCameraGoesAndComesBackOnceThroughTheDriversRemoval) {
+  setenv("VELMAR_DEVICES", "emu:vendor=0x1234,timing=fast,unplug=0.3,replug=0.3;emu:vendor=0x1234", 1);
+  std::string error;
+  ASSERT_TRUE(BootSystem(error)) << error;
+  const std::vector<usbhost::DeviceId> booted = usbhost::PluggedDevices();
+  ASSERT_EQ(booted.size(), 2u);
+  const auto pluggedCount = [](size_t count, std::chrono::milliseconds within) {
+    const auto end = std::chrono::steady_clock::now() + within;
+    while (usbhost::PluggedDevices().size() != count) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  };
+  ASSERT_TRUE(pluggedCount(1, std::chrono::seconds(5)));
+  EXPECT_EQ(usbhost::PluggedDevices().front(), booted.back());  // the other camera stays
+  ASSERT_TRUE(pluggedCount(2, std::chrono::seconds(5)));
+  EXPECT_EQ(testclient::Attachments().size(), 3u);  // the fresh camera was offered too
+  // The fresh camera has no schedule of its own.
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  EXPECT_EQ(usbhost::PluggedDevices().size(), 2u);
+}
+
+TEST_F(Boot, ShutdownDropsTheScheduleStillToCome) {
+  setenv("VELMAR_DEVICES", "emu:vendor=0x1234,unplug=0.2,replug=0.2", 1);
+  std::string error;
+  ASSERT_TRUE(BootSystem(error)) << error;
+  ShutdownSystem();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
 }
 
 TEST_F(Boot, MissingDriverFails) {

@@ -4,7 +4,12 @@
 
 namespace emucam {
 
-// Registers the "emu" scheme with usbhost::RegisterBackendFactory. Idempotent.
+// Registers the "emu" scheme with usbhost::RegisterBackendFactory. Idempotent. Cameras
+// with unplug= (and replug=) in their options go and come back on their schedule.
 void RegisterBackendFactory();
+
+// Drops the unplug and re-plug events still to come, waiting for one that is running.
+// Called before the host shuts down.
+void StopHotPlugSchedule();
 
 }  // namespace emucam

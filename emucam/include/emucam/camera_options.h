@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,6 +44,10 @@ struct CameraOptions {
   std::vector<uint8_t> refusedSettings;  // SET_INTERFACE to these fails
   std::optional<uint16_t> controllerId;  // overrides the sensor profile's identifier
   FrameFault frameFault = FrameFault::None;
+  // Hot-plug on a schedule: unplugged this long after being plugged in, and a fresh
+  // camera of the same options (without the schedule) plugged this long after that.
+  std::optional<std::chrono::milliseconds> unplugAfter;
+  std::optional<std::chrono::milliseconds> replugAfter;
 };
 
 // Parses "key=value,key=value". Returns nullopt with `error` set on an unknown key, a

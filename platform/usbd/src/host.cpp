@@ -75,6 +75,13 @@ std::vector<DeviceId> PluggedDevices() {
   return ids;
 }
 
+DeviceId FindDevice(const DeviceBackend* backend) {
+  for (const auto& [id, device] : Host().devices.Snapshot()) {
+    if (device->IsPlugged() && &device->Backend() == backend) return static_cast<DeviceId>(id);
+  }
+  return 0;
+}
+
 void ShutdownHost() {
   const std::vector<DeviceId> plugged = PluggedDevices();
   for (auto it = plugged.rbegin(); it != plugged.rend(); ++it) UnplugDevice(*it);

@@ -82,6 +82,10 @@ bool UnplugDevice(DeviceId id);
 // Ids of the devices plugged in now, in plugging order.
 std::vector<DeviceId> PluggedDevices();
 
+// The id of the plugged device that `backend` drives; 0 when it is not plugged. A backend
+// whose device goes away by itself (hot-plug) unplugs it with this id.
+DeviceId FindDevice(const DeviceBackend* backend);
+
 // Devices a configuration string can name, by scheme: "emu:sensor=2,fps=25" asks the
 // factory registered for "emu" with the text after the colon.
 using BackendFactory = std::function<std::shared_ptr<DeviceBackend>(std::string_view options, std::string& error)>;
