@@ -47,8 +47,9 @@ class PlugSchedule {
         continue;
       }
       const auto next = events_.begin();
-      if (Clock::now() < next->first) {
-        changed_.wait_until(lock, next->first);
+      const Clock::time_point due = next->first;  // the event may be dropped while we wait
+      if (Clock::now() < due) {
+        changed_.wait_until(lock, due);
         continue;
       }
       std::function<void()> event = std::move(next->second);
