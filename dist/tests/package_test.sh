@@ -33,7 +33,8 @@ echo "== Debian package"
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/packages" >/dev/null
 deb=$(ls "$scratch"/packages/*.deb)
 [ -f "$deb" ] || fail "no package made"
-dpkg-deb -I "$deb" | grep -q '^ Depends: .*libavcodec' || fail "the package declares no libavcodec dependency"
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ "$depends" == *libavcodec* ]] || fail "the package declares no libavcodec dependency: $depends"
 dpkg-deb -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
 for program in server camrec vistro orbelo tessly; do
@@ -43,7 +44,8 @@ done
 [ -f "$usr/share/doc/velmar/user-guide.md" ] || fail "user guide missing"
 
 clean_env=(env -i PATH=/usr/bin:/bin HOME="$scratch" TMPDIR="$scratch")
-"${clean_env[@]}" "$usr/bin/server" --help | grep -q "Usage: server" || fail "server --help"
+help=$("${clean_env[@]}" "$usr/bin/server" --help) || fail "server --help"
+[[ "$help" == "Usage: server"* ]] || fail "server --help: $help"
 port=$((20000 + RANDOM % 40000))
 "${clean_env[@]}" VELMAR_DEVICES=emu "$usr/bin/server" --port "$port" --bind 127.0.0.1 </dev/null \
   >"$scratch/server.log" 2>&1 &
