@@ -35,8 +35,10 @@ class FlashFolder : public ::testing::Test {
   }
   void TearDown() override {
     for (const auto& [name, value] : saved_) {
-      if (value) setenv(name.c_str(), value->c_str(), 1);
-      else unsetenv(name.c_str());
+      if (value)
+        setenv(name.c_str(), value->c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
     fs::remove_all(base_);
   }
@@ -159,7 +161,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 fs::create_hard_link(victim, dump);
                                 return true;
                               }},
-                      Planted{"Fifo", [](const fs::path& dump, const fs::path&) { return mkfifo(dump.c_str(), 0666) == 0; }},
+                      Planted{"Fifo",
+                              [](const fs::path& dump, const fs::path&) { return mkfifo(dump.c_str(), 0666) == 0; }},
                       Planted{"AnotherUsersFile",
                               [](const fs::path& dump, const fs::path& victim) {
                                 fs::rename(victim, dump);
