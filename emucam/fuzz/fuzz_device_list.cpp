@@ -2,9 +2,6 @@
 // host's list of entries, and each emulated camera's options. The "emu" scheme is
 // registered with a factory that parses the options as the real one does but plugs
 // nothing, so every input runs the parsers alone.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,10 +11,6 @@
 #include "usbhost/usbhost.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // Options name files (script=, source=file:): inputs without '/' can only name files
-  // of this empty folder, so nothing outside is ever opened.
-  char folder[] = "/tmp/fuzz_device_list.XXXXXX";
-  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) return 1;
   usbhost::RegisterBackendFactory(
       "emu", [](std::string_view options, std::string& error) -> std::shared_ptr<usbhost::DeviceBackend> {
         if (!emucam::ParseCameraOptions(options, error) && error.empty()) abort();  // a refusal has a reason
@@ -28,6 +21,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // Packet scripts are read while the options are parsed: without '/', only a file of the
+  // working folder can be named, and it is only read (a regular file, 16 MiB at most).
   if (text.find('/') != std::string_view::npos) return 0;
   std::string error;
   const auto expanded = emucam::ExpandCameraCounts(text, error);

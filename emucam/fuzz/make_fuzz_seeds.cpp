@@ -41,8 +41,7 @@ Capture CaptureCamera(bool quarterSize, size_t frames) {
   if (!camera) throw std::runtime_error(error);
   std::array<uint8_t, 0> none{};
   const uint16_t sizeValue = quarterSize ? kQuarterSize : 0;
-  camera->SubmitControl({0x40, kRegisterWrite, sizeValue, kSizeRegister, 0}, none,
-                        [](DWORD, DWORD) {});
+  camera->SubmitControl({0x40, kRegisterWrite, sizeValue, kSizeRegister, 0}, none, [](DWORD, DWORD) {});
   camera->SelectAlternateSetting(0, 7);
   const std::array<DWORD, kPacketsPerTransfer> requested{kPacketBytes, kPacketBytes, kPacketBytes, kPacketBytes};
   std::array<DWORD, kPacketsPerTransfer> actual{};
@@ -54,7 +53,8 @@ Capture CaptureCamera(bool quarterSize, size_t frames) {
       const uint8_t* packet = buffer.data() + i * kPacketBytes;
       capture.packets.emplace_back(packet, packet + actual[i]);
       if (actual[i] >= 2 && packet[0] == 0xFF && packet[1] == 0xD8) capture.frames.emplace_back();
-      if (!capture.frames.empty()) capture.frames.back().insert(capture.frames.back().end(), packet, packet + actual[i]);
+      if (!capture.frames.empty())
+        capture.frames.back().insert(capture.frames.back().end(), packet, packet + actual[i]);
     }
   }
   capture.frames.pop_back();  // only begun
@@ -97,8 +97,8 @@ void WriteFrameAssemblySeeds(const fs::path& tree, const Capture& quarter, const
     uint8_t format;
     const Capture& capture;
   };
-  const Seed made[] = {{"jpeg-320x240", 4, quarter}, {"rgb24-320x240", 1, quarter}, {"rgb565-320x240", 0, quarter},
-                       {"yuv422-320x240", 5, quarter}, {"yuv420-640x480", 3, full}, {"rgb32-640x480", 2, full}};
+  const Seed made[] = {{"jpeg-320x240", 4, quarter},   {"rgb24-320x240", 1, quarter}, {"rgb565-320x240", 0, quarter},
+                       {"yuv422-320x240", 5, quarter}, {"yuv420-640x480", 3, full},   {"rgb32-640x480", 2, full}};
   for (const Seed& seed : made) {
     const bool quarterSize = &seed.capture == &quarter;
     Bytes input{seed.format, static_cast<uint8_t>(quarterSize ? 1 : 0), 252};
