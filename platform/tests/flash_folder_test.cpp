@@ -85,6 +85,8 @@ struct Planted {
   std::function<bool(const fs::path& folder, const fs::path& elsewhere)> plant;  // false: cannot here
 };
 
+std::string PlantedName(const ::testing::TestParamInfo<Planted>& planted) { return planted.param.name; }
+
 class RefusedFolder : public FlashFolder, public ::testing::WithParamInterface<Planted> {};
 
 TEST_P(RefusedFolder, IsNotUsedAndNothingIsWritten) {
@@ -97,27 +99,27 @@ TEST_P(RefusedFolder, IsNotUsedAndNothingIsWritten) {
   EXPECT_TRUE(fs::is_empty(base_ / "elsewhere"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Planted, RefusedFolder,
-    ::testing::Values(Planted{"LinkToAnotherFolder",
-                              [](const fs::path& folder, const fs::path& elsewhere) {
-                                fs::create_directory_symlink(elsewhere, folder);
-                                return true;
-                              }},
-                      Planted{"AnotherUsersFolder",
-                              [](const fs::path& folder, const fs::path& elsewhere) {
-                                fs::create_directory(folder);
-                                chmod(folder.c_str(), 0777);
-                                fs::remove(elsewhere);
-                                fs::create_directory_symlink(folder, elsewhere);  // what lands there shows
-                                return geteuid() == 0 && chown(folder.c_str(), kOtherUser, kOtherUser) == 0;
-                              }},
-                      Planted{"PlainFile",
-                              [](const fs::path& folder, const fs::path&) {
-                                std::ofstream(folder).put('x');
-                                return true;
-                              }}),
-    [](const ::testing::TestParamInfo<Planted>& planted) { return std::string(planted.param.name); });
+INSTANTIATE_TEST_SUITE_P(Planted, RefusedFolder,
+                         ::testing::Values(Planted{"LinkToAnotherFolder",
+                                                   [](const fs::path& folder, const fs::path& elsewhere) {
+                                                     fs::create_directory_symlink(elsewhere, folder);
+                                                     return true;
+                                                   }},
+                                           Planted{"AnotherUsersFolder",
+                                                   [](const fs::path& folder, const fs::path& elsewhere) {
+                                                     fs::create_directory(folder);
+                                                     chmod(folder.c_str(), 0777);
+                                                     fs::remove(elsewhere);  // what lands in the folder shows there
+                                                     fs::create_directory_symlink(folder, elsewhere);
+                                                     return geteuid() == 0 &&
+                                                            chown(folder.c_str(), kOtherUser, kOtherUser) == 0;
+                                                   }},
+                                           Planted{"PlainFile",
+                                                   [](const fs::path& folder, const fs::path&) {
+                                                     std::ofstream(folder).put('x');
+                                                     return true;
+                                                   }}),
+                         PlantedName);
 
 TEST_F(FlashFolder, PrivateFileIsNewOr0600AndReplacesTheUsersEarlierOne) {
   const fs::path path = base_ / "except.jpg";
@@ -169,6 +171,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 fs::create_symlink(dump, victim);  // the victim's content is the dump's
                                 return geteuid() == 0 && chown(dump.c_str(), kOtherUser, kOtherUser) == 0;
                               }}),
-    [](const ::testing::TestParamInfo<Planted>& planted) { return std::string(planted.param.name); });
+    PlantedName);
 
 }  // namespace
