@@ -12,10 +12,10 @@ namespace {
 
 constexpr unsigned kMaxFramesPerSecond = 1000;
 constexpr int kMaxCameras = 9;  // stream names run from VLM1: to VLM9:
-// A script is held in memory whole: at most this much, and this many packets (17
+// A script is held in memory whole: at most this much, and this many packets (over four
 // minutes of 1 ms packets).
 constexpr size_t kMaxScriptBytes = 16u << 20;
-constexpr size_t kMaxScriptPackets = 1u << 20;
+constexpr size_t kMaxScriptPackets = 1u << 18;
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);

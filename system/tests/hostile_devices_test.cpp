@@ -68,7 +68,7 @@ class HostileDevices : public ::testing::TestWithParam<HostileEntry> {
     WriteFile(folder_ / "huge-claim.jpg", HugeClaimingJpeg());
     WriteSparseFile(folder_ / "oversized.ppm", 65u << 20);
     WriteSparseFile(folder_ / "oversized.script", 17u << 20);
-    WriteSparseFile(folder_ / "many-packets.script", (2u << 20) + 2);  // 2^20 + 1 empty packets
+    WriteSparseFile(folder_ / "many-packets.script", (2u << 18) + 2);  // 2^18 + 1 empty packets
     ASSERT_EQ(mkfifo((folder_ / "fifo").c_str(), 0600), 0);
   }
   static void TearDownTestSuite() { fs::remove_all(folder_); }
@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileEntry{"ImageClaimingHugeSize", "emu:source=file:{dir}/huge-claim.jpg", "larger than 4096 pixels"},
         HostileEntry{"OversizedImageFile", "emu:source=file:{dir}/oversized.ppm", "is larger than"},
         HostileEntry{"OversizedScript", "emu:script={dir}/oversized.script", "is larger than"},
-        HostileEntry{"ScriptOfTooManyPackets", "emu:script={dir}/many-packets.script", "more than 1048576 packets"},
+        HostileEntry{"ScriptOfTooManyPackets", "emu:script={dir}/many-packets.script", "more than 262144 packets"},
         HostileEntry{"MissingImage", "emu:source=file:{dir}/missing.jpg", "cannot be opened"}),
     [](const ::testing::TestParamInfo<HostileEntry>& entry) { return std::string(entry.param.name); });
 
