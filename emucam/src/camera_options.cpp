@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 
+#include "bounded_file.h"
 #include "emucam/sensor_profile.h"
 
 namespace emucam {
@@ -13,6 +12,10 @@ namespace {
 
 constexpr unsigned kMaxFramesPerSecond = 1000;
 constexpr int kMaxCameras = 9;  // stream names run from VLM1: to VLM9:
+// A script is held in memory whole: at most this much, and this many packets (over four
+// minutes of 1 ms packets).
+constexpr size_t kMaxScriptBytes = 16u << 20;
+constexpr size_t kMaxScriptPackets = 1u << 18;
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
@@ -140,9 +143,10 @@ std::string ApplyOption(CameraOptions& options, std::string_view key, std::strin
     if (!settings) return bad + " (alternate settings 0 to 7 joined by '+')";
     options.refusedSettings.assign(settings->begin(), settings->end());
   } else if (key == "fault") {
-    const auto fault = Lookup(kFaults, value);
-    if (!fault) return bad + " (none, oversize, noeoi, trailing or corrupt)";
+    const auto fault = value == "throw" ? std::optional(FrameFault::None) : Lookup(kFaults, value);
+    if (!fault) return bad + " (none, oversize, noeoi, trailing, corrupt or throw)";
     options.frameFault = *fault;
+    options.transfersThrow = value == "throw";
   } else if (key == "unplug" || key == "replug") {
     const auto delay = ParseSeconds(value);
     if (!delay) return bad + " (seconds, above 0 and at most 3600)";
@@ -186,15 +190,19 @@ std::optional<CameraOptions> ParseCameraOptions(std::string_view text, std::stri
 }
 
 std::optional<std::vector<std::vector<uint8_t>>> LoadPacketScript(const std::string& path, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot open packet script '" + path + "'";
+  const std::optional<std::vector<uint8_t>> read = ReadBoundedFile(path, kMaxScriptBytes, error);
+  if (!read) {
+    error = "packet script '" + path + "' " + error;
     return std::nullopt;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::vector<uint8_t>& bytes = *read;
   std::vector<std::vector<uint8_t>> packets;
   size_t pos = 0;
   while (pos < bytes.size()) {
+    if (packets.size() == kMaxScriptPackets) {
+      error = "packet script '" + path + "' has more than " + std::to_string(kMaxScriptPackets) + " packets";
+      return std::nullopt;
+    }
     if (bytes.size() - pos < 2) {
       error = "packet script '" + path + "' ends inside a length";
       return std::nullopt;

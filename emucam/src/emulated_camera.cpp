@@ -61,6 +61,7 @@ EmulatedCamera::EmulatedCamera(CameraOptions options, const SensorProfile& profi
       stream_(std::make_unique<PacketStream>([this](std::vector<uint8_t>& frame) { MakeFrame(frame); })),
       script_(std::make_unique<PacketScript>()),
       timing_(options_.timing),
+      throwTransfers_(options_.transfersThrow ? -1 : 0),
       framesPerSecond_(options_.framesPerSecond),
       epoch_(std::chrono::steady_clock::now()) {
   script_->Load(options_.script);

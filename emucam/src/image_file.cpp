@@ -4,16 +4,21 @@
 #include <cctype>
 #include <csetjmp>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include <jpeglib.h>
 
+#include "bounded_file.h"
+
 namespace emucam {
 namespace {
 
-constexpr int kMaxDimension = 16384;
+// A still picture is scaled down to at most 640 x 480, so nothing larger is needed; the
+// limits keep a file that claims a huge picture from taking memory it could never use.
+constexpr int kMaxDimension = 4096;
+constexpr size_t kMaxFileBytes = 64u << 20;  // a 4096 x 4096 PPM fits
+constexpr unsigned kLargestFrameWidth = 640;
+constexpr unsigned kLargestFrameHeight = 480;
 
 struct JpegErrorTrap {
   jpeg_error_mgr manager;
@@ -50,6 +55,13 @@ std::optional<RgbImage> DecodeJpeg(const std::vector<uint8_t>& bytes, std::strin
     return std::nullopt;
   }
   info.out_color_space = JCS_RGB;
+  // Decoded at the smallest of 1/1, 1/2, 1/4 and 1/8 that still covers the largest frame.
+  info.scale_num = 1;
+  info.scale_denom = 1;
+  while (info.scale_denom < 8 && info.image_width / (info.scale_denom * 2) >= kLargestFrameWidth &&
+         info.image_height / (info.scale_denom * 2) >= kLargestFrameHeight) {
+    info.scale_denom *= 2;
+  }
   jpeg_start_decompress(&info);
   image->width = static_cast<int>(info.output_width);
   image->height = static_cast<int>(info.output_height);
@@ -109,17 +121,16 @@ uint8_t Clamp(double v) { return static_cast<uint8_t>(std::clamp(v + 0.5, 0.0, 2
 }  // namespace
 
 std::optional<RgbImage> LoadImageFile(const std::string& path, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = "cannot open image file '" + path + "'";
+  const std::optional<std::vector<uint8_t>> bytes = ReadBoundedFile(path, kMaxFileBytes, error);
+  if (!bytes) {
+    error = "image file '" + path + "' " + error;
     return std::nullopt;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   std::optional<RgbImage> image;
-  if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8) {
-    image = DecodeJpeg(bytes, error);
-  } else if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '6') {
-    image = DecodePpm(bytes, error);
+  if (bytes->size() >= 2 && (*bytes)[0] == 0xFF && (*bytes)[1] == 0xD8) {
+    image = DecodeJpeg(*bytes, error);
+  } else if (bytes->size() >= 2 && (*bytes)[0] == 'P' && (*bytes)[1] == '6') {
+    image = DecodePpm(*bytes, error);
   } else {
     error = "unknown image format (JPEG or binary PPM expected)";
   }

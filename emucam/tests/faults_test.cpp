@@ -16,8 +16,8 @@ using testing::RebuildJpeg;
 using testing::TrailingBytes;
 using testing::WriteRegister;
 
-std::shared_ptr<EmulatedCamera> StreamingCamera() {
-  auto camera = MakeCamera("timing=fast,fps=max");
+std::shared_ptr<EmulatedCamera> StreamingCamera(const std::string& options = "") {
+  auto camera = MakeCamera("timing=fast,fps=max" + options);
   WriteRegister(*camera, 0x002, 0x10);
   camera->SelectAlternateSetting(0, 7);
   return camera;
@@ -130,6 +130,17 @@ TEST(Faults, ThrowingTransfersThenNormalOnes) {
   for (int i = 0; i < 5; ++i) EXPECT_THROW(camera->IsochIn(0x81, requested, buffer.data(), actual), IsochTransferFault);
   camera->ThrowInIsochTransfers(0);
   EXPECT_TRUE(camera->IsochIn(0x81, requested, buffer.data(), actual));
+}
+
+TEST(Faults, ThrowOptionMakesEveryTransferThrowUntilCleared) {
+  auto camera = StreamingCamera(",fault=throw");
+  std::array<DWORD, 4> requested{1023, 1023, 1023, 1023}, actual{};
+  std::vector<uint8_t> buffer(4 * 1023);
+  for (int i = 0; i < 3; ++i) EXPECT_THROW(camera->IsochIn(0x81, requested, buffer.data(), actual), IsochTransferFault);
+  camera->ThrowInIsochTransfers(0);
+  EXPECT_TRUE(camera->IsochIn(0x81, requested, buffer.data(), actual));
+  std::string error;
+  EXPECT_FALSE(ParseCameraOptions("fault=throw,fault=none", error)->transfersThrow);
 }
 
 }  // namespace

@@ -94,6 +94,27 @@ TEST(Options, PacketScriptFileIsReadAndChecked) {
   std::filesystem::remove(path);
 }
 
+// Files that cannot serve as a script or a picture are refused, with the file named.
+TEST(Options, ScriptAndPictureMustBeRegularFilesOfBoundedSize) {
+  const auto folder = std::filesystem::temp_directory_path() / ("emucam_files_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "big").close();
+  std::filesystem::resize_file(folder / "big", 65u << 20);
+  for (const std::string& path : {std::string("/dev/zero"), folder.string(), std::string("/proc/self/mem")}) {
+    std::string error;
+    EXPECT_FALSE(LoadPacketScript(path, error)) << path;
+    EXPECT_NE(error.find("'" + path + "'"), std::string::npos) << error;
+    EXPECT_FALSE(EmulatedCamera::Create("source=file:" + path, error)) << path;
+    EXPECT_NE(error.find("image file '" + path + "'"), std::string::npos) << error;
+  }
+  std::string error;
+  EXPECT_FALSE(LoadPacketScript((folder / "big").string(), error));
+  EXPECT_NE(error.find("is larger than 16777216 bytes"), std::string::npos) << error;
+  EXPECT_FALSE(EmulatedCamera::Create("source=file:" + (folder / "big").string(), error));
+  EXPECT_NE(error.find("is larger than 67108864 bytes"), std::string::npos) << error;
+  std::filesystem::remove_all(folder);
+}
+
 TEST(RequestLog, RecordsSetupPacketsAndSelectionsInTheTablesNotation) {
   auto camera = MakeCamera("");
   WriteRegister(*camera, 0x000, 0x01);

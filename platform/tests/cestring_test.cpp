@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <string>
 
@@ -73,9 +74,15 @@ TEST(PlatformPath, ResidentFlashGoesToTheFlashFolderWhichIsCreated) {
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(MapPlatformPath(u"\\residentflashy\\a"), "/residentflashy/a");  // only the folder itself
   unsetenv("VELMAR_FLASH_DIR");
+  // Without the setting: the user's own folder under the temporary folder (the session's
+  // runtime folder, when there is one, is covered with the flash folder's tests).
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string savedRuntime = runtime != nullptr ? runtime : "";
+  unsetenv("XDG_RUNTIME_DIR");
   const char* tmp = std::getenv("TMPDIR");
-  EXPECT_EQ(MapPlatformPath(u"\\residentflash\\b.jpg"),
-            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/velmar-flash/b.jpg");
+  EXPECT_EQ(MapPlatformPath(u"\\residentflash\\b.jpg"), std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                                                            "/velmar-flash-" + std::to_string(geteuid()) + "/b.jpg");
+  if (runtime != nullptr) setenv("XDG_RUNTIME_DIR", savedRuntime.c_str(), 1);
 }
 
 }  // namespace

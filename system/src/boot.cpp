@@ -1,6 +1,7 @@
 #include "system/boot.h"
 
 #include <cstdlib>
+#include <exception>
 #include <optional>
 #include <string_view>
 
@@ -40,12 +41,16 @@ bool InstallDrivers(std::string_view drivers, std::string& error) {
 
 bool PlugDevices(const std::string& devices, std::string& error) {
   std::string reason;
-  const std::optional<std::string> expanded = emucam::ExpandCameraCounts(devices, reason);
-  if (!expanded || !usbhost::PlugDevicesFromConfig(*expanded, reason)) {
-    error = "VELMAR_DEVICES: " + reason;
-    return false;
+  // A device that fails in a way nobody foresaw (out of memory) still gives the one-line
+  // error rather than ending the program.
+  try {
+    const std::optional<std::string> expanded = emucam::ExpandCameraCounts(devices, reason);
+    if (expanded && usbhost::PlugDevicesFromConfig(*expanded, reason)) return true;
+  } catch (const std::exception& failure) {
+    reason = failure.what();
   }
-  return true;
+  error = "VELMAR_DEVICES: " + reason;
+  return false;
 }
 
 }  // namespace

@@ -20,9 +20,13 @@ constexpr size_t kReceiveBytes = 1400;
 constexpr int kStartPacketTimeoutMs = 5000;
 constexpr int kFrameReadAttempts = 3;
 constexpr DWORD kFrameRetryMs = 10;
-// Without frames nothing is sent, so a client that left would go unnoticed (for ever,
-// if the camera was unplugged); after this long without a frame the socket is checked.
+// Without frames nothing is sent, so a client that left would go unnoticed; after this
+// long without a frame the socket is checked.
 constexpr std::chrono::seconds kFramelessCheck{1};
+// A camera that still answers but sends nothing usable this long (its transfers fail,
+// every frame is broken) ends the stream, so the client is not held and the next one is
+// served. Well above the first frame's wait at the lowest camera rate.
+constexpr std::chrono::seconds kFramelessLimit{5};
 
 void PrepareClientSocket(SOCKET socket) {
   const int on = 1;
@@ -38,16 +42,24 @@ bool PeerHasClosed(SOCKET socket) {
   return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
-// One frame per timer period until sending fails, the client is gone or the server quits.
+// One frame per timer period until sending fails, the client or the camera is gone, the
+// camera sends nothing, or the server quits.
 void StreamFrames(SOCKET socket, int camera, StreamResources& resources, ServerState& state) {
   auto lastFrame = std::chrono::steady_clock::now();
   while (!state.stop.load() && !state.quit.load()) {
     resources.WaitForTick();
     const FrameOutcome outcome = SendNextFrame(socket, camera, resources.FrameBuffer(), kFrameBufferBytes, state);
     if (outcome == FrameOutcome::kSendFailed) return;
+    if (outcome == FrameOutcome::kCameraGone) {
+      ConsolePrint("Camera removed\r\n");
+      return;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (outcome == FrameOutcome::kSent) {
       lastFrame = now;
+    } else if (now - lastFrame >= kFramelessLimit) {
+      ConsolePrint("No frames from the camera\r\n");
+      return;
     } else if (now - lastFrame >= kFramelessCheck && PeerHasClosed(socket)) {
       return;
     }
@@ -115,6 +127,7 @@ bool SendStartReply(SOCKET socket, bool accepted) {
 FrameOutcome SendNextFrame(SOCKET socket, int camera, uint8_t* buffer, size_t bufferSize, ServerState& state) {
   for (int attempt = 0; attempt < kFrameReadAttempts; ++attempt) {
     const int bytes = ReadFrame(camera, buffer, static_cast<DWORD>(bufferSize));
+    if (bytes < 0) return FrameOutcome::kCameraGone;  // unplugged: every later read fails too
     if (bytes > 0) {
       return SendChunked(socket, buffer, static_cast<size_t>(bytes), state.stop) ? FrameOutcome::kSent
                                                                                  : FrameOutcome::kSendFailed;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/cestring.h"
+#include "platform/private_file.h"
 
 namespace {
 
@@ -18,7 +19,8 @@ struct FileCloser {
 
 void DumpFaultingImage(const VlmDevice& device) {
   if (faultImageDumped.exchange(true)) return;
-  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(MapPlatformPath(kDecoderFaultDumpPath).c_str(), "w+b"));
+  // The folder may be reachable by other users: no link is followed, the file is 0600.
+  const std::unique_ptr<std::FILE, FileCloser> file(CreatePrivateFile(MapPlatformPath(kDecoderFaultDumpPath)));
   if (file) std::fwrite(device.jpegWorkBuffer, 1, device.jpegLength, file.get());
 }
 

@@ -44,6 +44,7 @@ struct CameraOptions {
   std::vector<uint8_t> refusedSettings;  // SET_INTERFACE to these fails
   std::optional<uint16_t> controllerId;  // overrides the sensor profile's identifier
   FrameFault frameFault = FrameFault::None;
+  bool transfersThrow = false;  // every isochronous transfer throws (fault=throw)
   // Hot-plug on a schedule: unplugged this long after being plugged in, and a fresh
   // camera of the same options (without the schedule) plugged this long after that.
   std::optional<std::chrono::milliseconds> unplugAfter;

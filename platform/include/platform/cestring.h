@@ -17,7 +17,8 @@ size_t WideLength(LPCWSTR text);  // 0 for null
 int FormatWide(LPWSTR buffer, size_t capacity, LPCWSTR format, ...);
 
 // Maps a platform path to a POSIX one: '\' becomes '/'; the device's absolute paths
-// below "\residentflash" are placed under VELMAR_FLASH_DIR (default: the system's
-// temporary folder + "/velmar-flash"), a folder created on first use so that the
-// mapped path can be opened at once.
+// below "\residentflash" are placed under VELMAR_FLASH_DIR (default: a folder of this
+// user's alone, $XDG_RUNTIME_DIR/velmar-flash or $TMPDIR/velmar-flash-<uid>), created on
+// first use so that the mapped path can be opened at once. Empty when that default
+// folder is not safe to use (a link, or another user's).
 std::string MapPlatformPath(std::u16string_view path);
