@@ -23,9 +23,9 @@ bool BasicAuth::Admits(std::optional<std::string_view> authorization) const {
   if (!authorization) return false;
   std::string_view value = *authorization;
   constexpr std::string_view kScheme = "basic ";
-  if (value.size() < kScheme.size() ||
-      !std::equal(kScheme.begin(), kScheme.end(), value.begin(),
-                  [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); })) {
+  if (value.size() < kScheme.size() || !std::equal(kScheme.begin(), kScheme.end(), value.begin(), [](char a, char b) {
+        return a == std::tolower(static_cast<unsigned char>(b));
+      })) {
     return false;
   }
   value.remove_prefix(kScheme.size());

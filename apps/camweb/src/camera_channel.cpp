@@ -54,7 +54,10 @@ CameraChannel::~CameraChannel() {
 void CameraChannel::SetDemand(int users, FrameSize size) {
   {
     const std::lock_guard hold(mutex_);
-    if (users == 0 && users_ > 0) lingerUntil_ = SteadyClock::now() + timing_.linger;
+    // Viewers of a camera that went away do not keep a re-plugged one capturing.
+    if (users == 0 && users_ > 0 && status_.state != CameraState::kGone) {
+      lingerUntil_ = SteadyClock::now() + timing_.linger;
+    }
     users_ = users;
     if (users > 0) wantedSize_ = size;
   }
@@ -265,6 +268,7 @@ void CameraChannel::MarkGone() {
   nextOpenTry_ = SteadyClock::now() + timing_.reopenPoll;
   {
     const std::lock_guard hold(mutex_);
+    lingerUntil_ = {};
     if (status_.state != CameraState::kAbsent) status_.state = CameraState::kGone;
   }
   listener_.gone();

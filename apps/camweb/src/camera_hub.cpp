@@ -26,7 +26,8 @@ CameraHub::~CameraHub() {
 
 std::optional<std::string> CameraHub::SizeConflict(FrameSize size) const {
   auto other = [size](FrameSize s) { return s != size; };
-  const bool viewerAtOther = std::any_of(viewers_.begin(), viewers_.end(), [&](const auto& v) { return other(v->Size()); });
+  const bool viewerAtOther =
+      std::any_of(viewers_.begin(), viewers_.end(), [&](const auto& v) { return other(v->Size()); });
   const bool snapshotAtOther =
       std::any_of(snapshots_.begin(), snapshots_.end(), [&](const Snapshot& s) { return other(s.size); });
   if (!viewerAtOther && !snapshotAtOther) return std::nullopt;
@@ -55,7 +56,8 @@ void CameraHub::TakeSnapshot(FrameSize size, std::chrono::milliseconds timeout, 
   snapshots_.push_back(Snapshot{size, std::move(done), nullptr, this});
   Snapshot& snapshot = snapshots_.back();
   snapshot.timer = evtimer_new(base_, &CameraHub::SnapshotExpired, &snapshot);
-  const timeval wait{static_cast<time_t>(timeout.count() / 1000), static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
+  const timeval wait{static_cast<time_t>(timeout.count() / 1000),
+                     static_cast<suseconds_t>(timeout.count() % 1000 * 1000)};
   evtimer_add(snapshot.timer, &wait);
   UpdateDemand();
 }
@@ -134,8 +136,10 @@ void CameraHub::OnGone() { EndAll(); }
 void CameraHub::UpdateDemand() {
   const int users = static_cast<int>(viewers_.size() + snapshots_.size());
   FrameSize size = kLargeFrame;
-  if (!viewers_.empty()) size = viewers_.front()->Size();
-  else if (!snapshots_.empty()) size = snapshots_.front().size;
+  if (!viewers_.empty())
+    size = viewers_.front()->Size();
+  else if (!snapshots_.empty())
+    size = snapshots_.front().size;
   channel_->SetDemand(users, size);
 }
 

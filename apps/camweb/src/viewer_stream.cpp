@@ -4,6 +4,8 @@
 #include <event2/bufferevent.h>
 #include <event2/http.h>
 
+#include <sys/socket.h>
+
 #include <cstdio>
 
 namespace {
@@ -11,6 +13,9 @@ namespace {
 // A frame arriving this much before the viewer's next due time is sent all the same, so
 // that camera jitter does not halve a rate that matches the camera's.
 constexpr auto kPacingSlack = std::chrono::milliseconds(15);
+// The kernel's share of a viewer's backlog: a few frames, so that a slow viewer is seen
+// as busy (and skips frames) soon instead of falling seconds behind in socket buffers.
+constexpr int kViewerSendBuffer = 64 * 1024;
 
 double MonotonicSeconds(SteadyClock::time_point time) {
   return std::chrono::duration<double>(time.time_since_epoch()).count();
@@ -41,7 +46,9 @@ void ViewerStream::Begin(std::chrono::seconds writeTimeout) {
   evhttp_connection_set_closecb(connection, &ViewerStream::Closed, this);
   // A viewer sends nothing while it watches: only a stalled write ends its stream.
   const timeval write{writeTimeout.count(), 0};
-  bufferevent_set_timeouts(evhttp_connection_get_bufferevent(connection), nullptr, &write);
+  bufferevent* socket = evhttp_connection_get_bufferevent(connection);
+  bufferevent_set_timeouts(socket, nullptr, &write);
+  setsockopt(bufferevent_getfd(socket), SOL_SOCKET, SO_SNDBUF, &kViewerSendBuffer, sizeof(kViewerSendBuffer));
   evhttp_send_reply_start(request_, 200, "OK");
 }
 
@@ -66,10 +73,9 @@ void ViewerStream::Send(std::shared_ptr<const Frame> frame, CameraCounters& coun
   if (nextDue_ + period_ < now) nextDue_ = now;  // after a pause, no burst to catch up
 
   char header[192];
-  const int headerBytes =
-      std::snprintf(header, sizeof(header),
-                    "--%s\r\nContent-Type: image/jpeg\r\nContent-Length: %zu\r\nX-Timestamp: %.6f\r\n\r\n",
-                    kPartBoundary, frame->jpeg.size(), MonotonicSeconds(frame->captured));
+  const int headerBytes = std::snprintf(
+      header, sizeof(header), "--%s\r\nContent-Type: image/jpeg\r\nContent-Length: %zu\r\nX-Timestamp: %.6f\r\n\r\n",
+      kPartBoundary, frame->jpeg.size(), MonotonicSeconds(frame->captured));
   evbuffer* part = evbuffer_new();
   evbuffer_add(part, header, static_cast<size_t>(headerBytes));
   // The image bytes are shared by every viewer, not copied.

@@ -243,8 +243,7 @@ void WebServer::ServeChange(evhttp_request* request, const Route& route, const s
     if (outcome.status != 200) {
       return AnswerRefusal(request, target, Refusal{outcome.status, outcome.reason, {}}, started);
     }
-    const std::string json =
-        "{\"index\":" + std::to_string(camera) + "," + SettingsJsonMembers(outcome.settings) + "}";
+    const std::string json = "{\"index\":" + std::to_string(camera) + "," + SettingsJsonMembers(outcome.settings) + "}";
     Answer(request, target, 200, "application/json", json, started);
   });
 }

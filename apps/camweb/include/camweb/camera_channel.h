@@ -50,10 +50,10 @@ struct ChangeOutcome {
 };
 
 struct ChannelTiming {
-  std::chrono::milliseconds linger{3000};       // capture kept this long after the last user
-  std::chrono::milliseconds framePoll{4};       // between reads while no new frame is there
-  std::chrono::milliseconds staleProbe{1000};   // without frames this long, check the camera
-  std::chrono::milliseconds reopenPoll{500};    // a gone camera is looked for this often
+  std::chrono::milliseconds linger{3000};      // capture kept this long after the last user
+  std::chrono::milliseconds framePoll{4};      // between reads while no new frame is there
+  std::chrono::milliseconds staleProbe{1000};  // without frames this long, check the camera
+  std::chrono::milliseconds reopenPoll{500};   // a gone camera is looked for this often
 };
 
 class CameraChannel {

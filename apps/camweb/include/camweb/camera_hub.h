@@ -69,5 +69,5 @@ class CameraHub {
   std::list<Snapshot> snapshots_;
   CameraCounters counters_;
   std::deque<SteadyClock::time_point> recentDeliveries_;  // one per frame that reached any viewer
-  std::unique_ptr<CameraChannel> channel_;  // last: its worker stops before the rest goes
+  std::unique_ptr<CameraChannel> channel_;                // last: its worker stops before the rest goes
 };

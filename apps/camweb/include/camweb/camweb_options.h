@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "cli/command_line.h"
 #include "camweb/web_server.h"
+#include "cli/command_line.h"
 
 std::unique_ptr<cli::CommandLine> CamwebCommandLine(WebOptions& options);

@@ -25,9 +25,9 @@ struct evhttp_request;
 struct WebOptions {
   std::string bind = "127.0.0.1";
   uint16_t port = 8080;
-  std::optional<std::string> auth;               // USER:PASSWORD
-  std::chrono::seconds idleTimeout{10};           // a connection that sends no whole request
-  std::chrono::seconds writeTimeout{10};          // a viewer that takes nothing
+  std::optional<std::string> auth;        // USER:PASSWORD
+  std::chrono::seconds idleTimeout{10};   // a connection that sends no whole request
+  std::chrono::seconds writeTimeout{10};  // a viewer that takes nothing
   std::chrono::milliseconds snapshotTimeout{3000};
   ChannelTiming timing;
 };
