@@ -66,9 +66,11 @@ TEST_P(StreamSize, FfprobeReadsFramesOfTheAskedSizeAndEveryPartDecodes) {
   Start();
   const std::string size = FormatFrameSize(GetParam());
   const std::string url = "http://127.0.0.1:" + std::to_string(port_) + "/stream?size=" + size;
-  const std::string probe = RunCommand("timeout 20 ffprobe -v error -f mpjpeg -select_streams v -count_packets "
-                                "-read_intervals %+#12 -show_entries stream=width,height,nb_read_packets "
-                                "-of default=noprint_wrappers=1 '" + url + "' 2>&1");
+  const std::string probe = RunCommand(
+      "timeout 20 ffprobe -v error -f mpjpeg -select_streams v -count_packets "
+      "-read_intervals %+#12 -show_entries stream=width,height,nb_read_packets "
+      "-of default=noprint_wrappers=1 '" +
+      url + "' 2>&1");
   EXPECT_NE(probe.find("width=" + std::to_string(GetParam().width)), std::string::npos) << probe;
   EXPECT_NE(probe.find("height=" + std::to_string(GetParam().height)), std::string::npos) << probe;
   EXPECT_NE(probe.find("nb_read_packets=12"), std::string::npos) << probe;
@@ -158,16 +160,17 @@ std::string Request(const std::string& line, const std::string& headers = {}, co
          "\r\nConnection: close\r\n\r\n" + body;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, BadRequest,
-    ::testing::Values("GARBAGE\r\n\r\n", "GET /\r\n\r\n", Request("GET / HTTP/1.1", "X-Big: " + std::string(20000, 'a') + "\r\n"),
-                      Request("GET /" + std::string(9000, 'a') + " HTTP/1.1"), Request("GET /nothing HTTP/1.1"),
-                      Request("GET /stream?camera=9 HTTP/1.1"), Request("GET /stream?camera=3 HTTP/1.1"),
-                      Request("GET /snapshot?size=1x1 HTTP/1.1"),
-                      Request("POST /api/cameras/0 HTTP/1.1", {}, "{\"light_mode\":"),
-                      Request("POST /api/cameras/0 HTTP/1.1", {}, std::string(20000, '[')),
-                      Request("POST /api/cameras/0 HTTP/1.1", {}, "{\"exposure\":500}"),
-                      Request("DELETE /api/cameras/0 HTTP/1.1")));
+INSTANTIATE_TEST_SUITE_P(Requests, BadRequest,
+                         ::testing::Values("GARBAGE\r\n\r\n", "GET /\r\n\r\n",
+                                           Request("GET / HTTP/1.1", "X-Big: " + std::string(20000, 'a') + "\r\n"),
+                                           Request("GET /" + std::string(9000, 'a') + " HTTP/1.1"),
+                                           Request("GET /nothing HTTP/1.1"), Request("GET /stream?camera=9 HTTP/1.1"),
+                                           Request("GET /stream?camera=3 HTTP/1.1"),
+                                           Request("GET /snapshot?size=1x1 HTTP/1.1"),
+                                           Request("POST /api/cameras/0 HTTP/1.1", {}, "{\"light_mode\":"),
+                                           Request("POST /api/cameras/0 HTTP/1.1", {}, std::string(20000, '[')),
+                                           Request("POST /api/cameras/0 HTTP/1.1", {}, "{\"exposure\":500}"),
+                                           Request("DELETE /api/cameras/0 HTTP/1.1")));
 
 TEST_F(Camweb, BasicAuthenticationGuardsEveryPath) {
   Start("emu", {"--auth", "ann:secret"});
@@ -211,7 +214,8 @@ TEST_F(Camweb, SettingsChangesAnswerWhatTheDriverAccepted) {
   EXPECT_TRUE(viewer.Ended());
   const HttpAnswer snapshot = Get(port_, "/snapshot?size=320x240");
   ASSERT_EQ(snapshot.status, 200);
-  const auto image = DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(snapshot.body.data()), snapshot.body.size()));
+  const auto image =
+      DecodeJpeg(std::span(reinterpret_cast<const uint8_t*>(snapshot.body.data()), snapshot.body.size()));
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ(image->width, 320);
   EXPECT_EQ(Camera(port_)["size"], "320x240");

@@ -47,14 +47,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"GET", "/snapshot?size=320x240", 0, Page::kSnapshot, 0, kSmallFrame},
                       RouteCase{"GET", "/api/cameras", 0, Page::kCameraList},
                       RouteCase{"POST", "/api/cameras/3", 0, Page::kCameraChange, 3},
-                      RouteCase{"GET", "/metrics", 0, Page::kMetrics},
-                      RouteCase{"GET", "/stream?camera=9", 400}, RouteCase{"GET", "/stream?camera=-1", 400},
-                      RouteCase{"GET", "/stream?camera=0x1", 400}, RouteCase{"GET", "/stream?camera=", 400},
-                      RouteCase{"GET", "/stream?size=800x600", 400}, RouteCase{"GET", "/stream?fps=0", 400},
-                      RouteCase{"GET", "/stream?fps=31", 400}, RouteCase{"GET", "/stream?camera=%4", 400},
-                      RouteCase{"GET", "/stream?camera=%zz", 400}, RouteCase{"GET", "/streams", 404},
-                      RouteCase{"GET", "/api/cameras/9", 404}, RouteCase{"GET", "/api/cameras/0", 405},
-                      RouteCase{"POST", "/stream", 405}, RouteCase{"DELETE", "/metrics", 405}));
+                      RouteCase{"GET", "/metrics", 0, Page::kMetrics}, RouteCase{"GET", "/stream?camera=9", 400},
+                      RouteCase{"GET", "/stream?camera=-1", 400}, RouteCase{"GET", "/stream?camera=0x1", 400},
+                      RouteCase{"GET", "/stream?camera=", 400}, RouteCase{"GET", "/stream?size=800x600", 400},
+                      RouteCase{"GET", "/stream?fps=0", 400}, RouteCase{"GET", "/stream?fps=31", 400},
+                      RouteCase{"GET", "/stream?camera=%4", 400}, RouteCase{"GET", "/stream?camera=%zz", 400},
+                      RouteCase{"GET", "/streams", 404}, RouteCase{"GET", "/api/cameras/9", 404},
+                      RouteCase{"GET", "/api/cameras/0", 405}, RouteCase{"POST", "/stream", 405},
+                      RouteCase{"DELETE", "/metrics", 405}));
 
 struct BodyCase {
   const char* body;
@@ -82,28 +82,33 @@ TEST_P(SettingsBody, ParsesOrGivesTheReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bodies, SettingsBody,
-    ::testing::Values(
-        BodyCase{R"({"size":"320x240","light_mode":0,"exposure":"auto","bandwidth":7})", true,
-                 SettingsChange{kSmallFrame, 0, Exposure{true, 0}, 7}},
-        BodyCase{R"({"exposure":100})", true, SettingsChange{{}, {}, Exposure{false, 100}, {}}},
-        BodyCase{R"({"exposure":1})", true, SettingsChange{{}, {}, Exposure{false, 1}, {}}},
-        BodyCase{R"({"light_mode":1})", true, SettingsChange{{}, 1, {}, {}}},  // the driver judges it
-        BodyCase{R"({"exposure":0})", false, {}}, BodyCase{R"({"exposure":101})", false, {}},
-        BodyCase{R"({"exposure":"manual"})", false, {}}, BodyCase{R"({"exposure":50.5})", false, {}},
-        BodyCase{R"({"bandwidth":-1})", false, {}}, BodyCase{R"({"bandwidth":"3"})", false, {}},
-        BodyCase{R"({"light_mode":4294967296})", false, {}}, BodyCase{R"({"size":"640x481"})", false, {}},
-        BodyCase{R"({"colour":1})", false, {}}, BodyCase{R"({})", false, {}}, BodyCase{R"([1])", false, {}},
-        BodyCase{R"({"size":)", false, {}}, BodyCase{"", false, {}}));
+    ::testing::Values(BodyCase{R"({"size":"320x240","light_mode":0,"exposure":"auto","bandwidth":7})", true,
+                               SettingsChange{kSmallFrame, 0, Exposure{true, 0}, 7}},
+                      BodyCase{R"({"exposure":100})", true, SettingsChange{{}, {}, Exposure{false, 100}, {}}},
+                      BodyCase{R"({"exposure":1})", true, SettingsChange{{}, {}, Exposure{false, 1}, {}}},
+                      BodyCase{R"({"light_mode":1})", true, SettingsChange{{}, 1, {}, {}}},  // the driver judges it
+                      BodyCase{R"({"exposure":0})", false, {}}, BodyCase{R"({"exposure":101})", false, {}},
+                      BodyCase{R"({"exposure":"manual"})", false, {}}, BodyCase{R"({"exposure":50.5})", false, {}},
+                      BodyCase{R"({"bandwidth":-1})", false, {}}, BodyCase{R"({"bandwidth":"3"})", false, {}},
+                      BodyCase{R"({"light_mode":4294967296})", false, {}}, BodyCase{R"({"size":"640x481"})", false, {}},
+                      BodyCase{R"({"colour":1})", false, {}}, BodyCase{R"({})", false, {}},
+                      BodyCase{R"([1])", false, {}}, BodyCase{R"({"size":)", false, {}}, BodyCase{"", false, {}}));
 
 TEST(SettingsJson, NamesEveryMember) {
   const CameraSettings settings{kSmallFrame, 0, Exposure{false, 42}, 3};
   EXPECT_EQ(SettingsJsonMembers(settings), R"("size":"320x240","light_mode":0,"exposure":42,"bandwidth":3)");
-  EXPECT_EQ(SettingsJsonMembers(CameraSettings{}), R"("size":"640x480","light_mode":2,"exposure":"auto","bandwidth":0)");
+  EXPECT_EQ(SettingsJsonMembers(CameraSettings{}),
+            R"("size":"640x480","light_mode":2,"exposure":"auto","bandwidth":0)");
 }
 
 TEST(BasicAuthentication, EncodesAsBase64AndAdmitsOnlyTheCredentials) {
-  const char* vectors[][2] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},        {"foo", "Zm9v"},
-                              {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+  const char* vectors[][2] = {{"", ""},
+                              {"f", "Zg=="},
+                              {"fo", "Zm8="},
+                              {"foo", "Zm9v"},
+                              {"foob", "Zm9vYg=="},
+                              {"fooba", "Zm9vYmE="},
+                              {"foobar", "Zm9vYmFy"}};
   for (const auto& [plain, encoded] : vectors) EXPECT_EQ(Base64(plain), encoded) << plain;
 
   const BasicAuth auth("ann:secret");

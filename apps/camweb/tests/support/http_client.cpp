@@ -102,7 +102,8 @@ HttpAnswer Exchange(uint16_t port, const std::string& request, milliseconds time
 }
 
 HttpAnswer Get(uint16_t port, const std::string& target, const std::string& extraHeaders) {
-  return Exchange(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "Connection: close\r\n\r\n");
+  return Exchange(port,
+                  "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + extraHeaders + "Connection: close\r\n\r\n");
 }
 
 HttpAnswer Post(uint16_t port, const std::string& target, const std::string& body) {

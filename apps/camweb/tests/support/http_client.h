@@ -12,7 +12,7 @@
 #include "testing/child_process.h"
 
 struct HttpAnswer {
-  int status = 0;  // 0: no answer
+  int status = 0;                              // 0: no answer
   std::map<std::string, std::string> headers;  // names in lower case
   std::string body;
 };
