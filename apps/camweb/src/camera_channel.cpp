@@ -210,7 +210,6 @@ bool CameraChannel::StartWith(const CameraSettings& settings, std::string& reaso
     // Each start sends the sensor's tables again, which bring back automatic exposure.
     if (!settings.exposure.automatic) SetExposure(index_, 0, static_cast<DWORD>(settings.exposure.level));
     capturing_ = true;
-    lastFrame_ = SteadyClock::now();
     const std::lock_guard hold(mutex_);
     status_.settings.size = settings.size;
     status_.state = CameraState::kCapturing;
@@ -237,7 +236,6 @@ void CameraChannel::ReadOneFrame() {
     frame->jpeg.assign(buffer_.begin(), buffer_.begin() + bytes);
     frame->sequence = ++sequence_;
     frame->captured = now;
-    lastFrame_ = now;
     recentFrames_.push_back(now);
     while (recentFrames_.front() < now - kFpsWindow) recentFrames_.pop_front();
     {
@@ -250,14 +248,8 @@ void CameraChannel::ReadOneFrame() {
     listener_.frame(std::move(frame));
     return;
   }
-  // An unplugged camera reads as "no new frame"; a control request tells it apart.
-  if (bytes == kCameraCallFailed ||
-      (now - lastFrame_ > timing_.staleProbe &&
-       GetJpegFrame(index_, buffer_.data(), static_cast<DWORD>(buffer_.size())) == kCameraCallFailed)) {
-    MarkGone();
-  } else if (now - lastFrame_ > timing_.staleProbe) {
-    lastFrame_ = now;
-  }
+  // 0 is "no new frame yet"; the read call fails once the camera has been unplugged.
+  if (bytes == kCameraCallFailed) MarkGone();
 }
 
 void CameraChannel::MarkGone() {

@@ -67,7 +67,8 @@ TEST(CamwebPage, ShowsTheLivePictureAndItsControlsChangeTheCamera) {
 
   const std::string width = "document.getElementById('live').naturalWidth";
   ASSERT_TRUE(PageReaches(browser, width, 320, milliseconds(15000)));
-  const auto box = browser.Evaluate("JSON.parse(JSON.stringify(document.getElementById('live').getBoundingClientRect()))");
+  const auto box =
+      browser.Evaluate("JSON.parse(JSON.stringify(document.getElementById('live').getBoundingClientRect()))");
   ASSERT_TRUE(box.has_value());
   auto shot = [&] {
     const auto bytes = browser.Screenshot((*box)["x"], (*box)["y"], (*box)["width"], (*box)["height"]);

@@ -122,8 +122,13 @@ TEST_F(Camweb, AViewerThatStopsReadingDoesNotSlowTheOthers) {
     viewers.push_back(std::make_unique<StreamViewer>(port_, "/stream"));
     readers.push_back(viewers.back().get());
   }
+  StreamViewer paced(port_, "/stream?fps=5");
+  readers.push_back(&paced);
   PumpAll(readers, milliseconds(5000));
-  for (const auto* viewer : readers) EXPECT_GE(viewer->PartCount(), 25u * 5 * 9 / 10);
+  for (size_t i = 0; i < viewers.size(); ++i) EXPECT_GE(readers[i]->PartCount(), 25u * 5 * 9 / 10);
+  // A viewer that asked for fewer frames gets that many.
+  EXPECT_GE(paced.PartCount(), 5u * 5 * 9 / 10);
+  EXPECT_LE(paced.PartCount(), 5u * 5 + 2);
   // The stalled viewer skipped frames rather than queueing them.
   EXPECT_GT(Metric(port_, "camweb_frames_dropped_total{camera=\"0\"}"), 0);
 }
@@ -140,9 +145,17 @@ TEST_F(Camweb, IdleAndHalfSentConnectionsDoNotKeepANewViewerWaiting) {
     }
     sockets.push_back(fd);
   }
-  StreamViewer viewer(port_, "/stream");
-  EXPECT_TRUE(viewer.WaitForParts(1, milliseconds(1000)));
+  auto viewer = std::make_unique<StreamViewer>(port_, "/stream");
+  EXPECT_TRUE(viewer->WaitForParts(1, milliseconds(1000)));
   for (const int fd : sockets) close(fd);
+
+  // The capture outlives its last viewer by a few seconds, then stops.
+  viewer.reset();
+  std::this_thread::sleep_for(milliseconds(1000));
+  EXPECT_EQ(Metric(port_, "camweb_capture_running{camera=\"0\"}"), 1);
+  std::this_thread::sleep_for(milliseconds(3500));
+  EXPECT_EQ(Metric(port_, "camweb_capture_running{camera=\"0\"}"), 0);
+  EXPECT_EQ(Metric(port_, "camweb_viewers{camera=\"0\"}"), 0);
 }
 
 class BadRequest : public Camweb, public ::testing::WithParamInterface<std::string> {};

@@ -110,7 +110,6 @@ class CameraChannel {
   bool open_ = false;
   bool capturing_ = false;
   uint64_t sequence_ = 0;
-  SteadyClock::time_point lastFrame_{};
   SteadyClock::time_point nextOpenTry_{};
   std::deque<SteadyClock::time_point> recentFrames_;
   std::vector<uint8_t> buffer_;
