@@ -1,5 +1,7 @@
 #include "camweb/camera_channel.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <array>
 
@@ -39,7 +41,11 @@ CameraChannel::CameraChannel(int index, Listener listener, ChannelTiming timing)
   // First sight of the camera, before the worker owns its handle: its version and
   // whether it is there at all, so that the camera list is right from the start.
   if (EnsureOpen()) StopAndClose();
-  worker_ = std::thread([this] { Run(); });
+  worker_ = std::thread([this] {
+    // Named, so that a profile or /proc tells the camera's time from the network's.
+    pthread_setname_np(pthread_self(), ("camweb-cam" + std::to_string(index_)).c_str());
+    Run();
+  });
 }
 
 CameraChannel::~CameraChannel() {

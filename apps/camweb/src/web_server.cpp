@@ -7,6 +7,7 @@
 #include <event2/thread.h>
 #include <fcntl.h>
 #include <netdb.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -136,7 +137,12 @@ bool WebServer::Listen(std::string& error) {
   return true;
 }
 
-void WebServer::Run() { event_base_dispatch(base_); }
+void WebServer::Run() {
+  // Named apart from the driver's and the emulated camera's threads, which inherit the
+  // program's name, so that a profile or /proc tells the network's time from theirs.
+  pthread_setname_np(pthread_self(), "camweb-http");
+  event_base_dispatch(base_);
+}
 
 void WebServer::Quit(int, short, void* self) { event_base_loopbreak(static_cast<WebServer*>(self)->base_); }
 

@@ -88,8 +88,9 @@ TEST_P(StreamSize, FfprobeReadsFramesOfTheAskedSizeAndEveryPartDecodes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSizes, StreamSize, ::testing::Values(kLargeFrame, kSmallFrame),
-                         [](const auto& info) { return FormatFrameSize(info.param); });
+std::string SizeName(const ::testing::TestParamInfo<FrameSize>& size) { return FormatFrameSize(size.param); }
+
+INSTANTIATE_TEST_SUITE_P(BothSizes, StreamSize, ::testing::Values(kLargeFrame, kSmallFrame), SizeName);
 
 TEST_F(Camweb, ThirtyTwoViewersShareOneCaptureAtNearlyTheFullRate) {
   Start();

@@ -198,6 +198,8 @@ void StreamViewer::TakeParts() {
     }
     last_.jpeg.assign(payload_.begin() + static_cast<long>(body), payload_.begin() + static_cast<long>(body + length));
     last_.captured = std::atof(headers["x-timestamp"].c_str());
+    last_.received = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+    if (recordLatency) latencies.push_back(last_.received - last_.captured);
     if (keep > 0) {
       kept.push_back(last_);
       if (kept.size() > keep) kept.erase(kept.begin());

@@ -31,6 +31,7 @@ class StreamViewer {
   struct Part {
     std::vector<uint8_t> jpeg;
     double captured = 0;  // X-Timestamp, CLOCK_MONOTONIC seconds
+    double received = 0;  // when its last byte was read, on the same clock
   };
 
   StreamViewer(uint16_t port, const std::string& target, int receiveBuffer = 0);
@@ -48,6 +49,9 @@ class StreamViewer {
 
   int Status() const { return status_; }
   size_t PartCount() const { return partCount_; }
+  // Capture-to-last-byte latency of every part so far, in seconds, when asked for.
+  bool recordLatency = false;
+  std::vector<double> latencies;
   const Part& LastPart() const { return last_; }
   // The closing boundary came: the stream ended cleanly.
   bool Ended() const { return ended_; }
