@@ -1,4 +1,6 @@
 // camweb: serves the cameras over HTTP to browsers and MJPEG players.
+#include <sys/resource.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -12,6 +14,13 @@ int main(int argc, char** argv) {
   if (const auto status = CamwebCommandLine(options)->Handle(argc, argv)) return *status;
   // A viewer that leaves mid-frame makes the write fail; that must not end the program.
   std::signal(SIGPIPE, SIG_IGN);
+  // Every viewer is a descriptor: take all the system allows, so that many viewers do not
+  // run the listener out of them.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
   setvbuf(stdout, nullptr, _IOLBF, 0);
 
   std::string error;

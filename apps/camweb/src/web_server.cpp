@@ -197,44 +197,51 @@ CameraHub& WebServer::Hub(int camera) {
   return *hub;
 }
 
-void WebServer::ServeStream(evhttp_request* request, const Route& route, const std::string& target) {
-  const auto started = SteadyClock::now();
-  if (auto refusal = Unavailable(route.camera)) return AnswerRefusal(request, target, *refusal, started);
+CameraHub* WebServer::Admit(evhttp_request* request, const Route& route, const std::string& target,
+                            SteadyClock::time_point started) {
+  if (auto refusal = Unavailable(route.camera)) {
+    AnswerRefusal(request, target, *refusal, started);
+    return nullptr;
+  }
   CameraHub& hub = Hub(route.camera);
   if (auto conflict = hub.SizeConflict(route.size)) {
-    return AnswerRefusal(request, target, Refusal{409, *conflict, {}}, started);
+    AnswerRefusal(request, target, Refusal{409, *conflict, {}}, started);
+    return nullptr;
   }
+  return &hub;
+}
+
+void WebServer::ServeStream(evhttp_request* request, const Route& route, const std::string& target) {
+  CameraHub* hub = Admit(request, route, target, SteadyClock::now());
+  if (hub == nullptr) return;
   ++requestsByStatus_[200];
-  hub.AddViewer(request, target, route.size, route.fps, options_.writeTimeout);
+  hub->AddViewer(request, target, route.size, route.fps, options_.writeTimeout);
 }
 
 void WebServer::ServeSnapshot(evhttp_request* request, const Route& route, const std::string& target) {
   const auto started = SteadyClock::now();
-  if (auto refusal = Unavailable(route.camera)) return AnswerRefusal(request, target, *refusal, started);
-  CameraHub& hub = Hub(route.camera);
-  if (auto conflict = hub.SizeConflict(route.size)) {
-    return AnswerRefusal(request, target, Refusal{409, *conflict, {}}, started);
-  }
+  CameraHub* hub = Admit(request, route, target, started);
+  if (hub == nullptr) return;
   const int camera = route.camera;
-  hub.TakeSnapshot(route.size, options_.snapshotTimeout,
-                   [this, request, target, started, camera](std::shared_ptr<const Frame> frame) {
-                     if (!frame) {
-                       return AnswerRefusal(
-                           request, target,
-                           Refusal{503, "camera " + std::to_string(camera) + " gave no picture in time", {}}, started);
-                     }
-                     evkeyvalq* headers = evhttp_request_get_output_headers(request);
-                     evhttp_add_header(headers, "Content-Type", "image/jpeg");
-                     evhttp_add_header(headers, "Cache-Control", "no-store");
-                     evhttp_add_header(headers, "Content-Disposition",
-                                       ("inline; filename=\"camera" + std::to_string(camera) + ".jpg\"").c_str());
-                     evbuffer* body = evbuffer_new();
-                     evbuffer_add(body, frame->jpeg.data(), frame->jpeg.size());
-                     ++requestsByStatus_[200];
-                     Log("GET", target, 200, frame->jpeg.size(), SteadyClock::now() - started);
-                     evhttp_send_reply(request, 200, "OK", body);
-                     evbuffer_free(body);
-                   });
+  hub->TakeSnapshot(route.size, options_.snapshotTimeout,
+                    [this, request, target, started, camera](std::shared_ptr<const Frame> frame) {
+                      if (!frame) {
+                        return AnswerRefusal(
+                            request, target,
+                            Refusal{503, "camera " + std::to_string(camera) + " gave no picture in time", {}}, started);
+                      }
+                      evkeyvalq* headers = evhttp_request_get_output_headers(request);
+                      evhttp_add_header(headers, "Content-Type", "image/jpeg");
+                      evhttp_add_header(headers, "Cache-Control", "no-store");
+                      evhttp_add_header(headers, "Content-Disposition",
+                                        ("inline; filename=\"camera" + std::to_string(camera) + ".jpg\"").c_str());
+                      evbuffer* body = evbuffer_new();
+                      evbuffer_add(body, frame->jpeg.data(), frame->jpeg.size());
+                      ++requestsByStatus_[200];
+                      Log("GET", target, 200, frame->jpeg.size(), SteadyClock::now() - started);
+                      evhttp_send_reply(request, 200, "OK", body);
+                      evbuffer_free(body);
+                    });
 }
 
 void WebServer::ServeChange(evhttp_request* request, const Route& route, const std::string& target) {

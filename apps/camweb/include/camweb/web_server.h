@@ -52,6 +52,10 @@ class WebServer {
   void ServeStream(evhttp_request* request, const Route& route, const std::string& target);
   void ServeSnapshot(evhttp_request* request, const Route& route, const std::string& target);
   void ServeChange(evhttp_request* request, const Route& route, const std::string& target);
+  // The camera's hub when it can serve a stream or snapshot of the route's size now;
+  // otherwise the refusal is answered and the result is null.
+  CameraHub* Admit(evhttp_request* request, const Route& route, const std::string& target,
+                   SteadyClock::time_point started);
   // 404 or 503 with the reason when the camera cannot serve now.
   std::optional<Refusal> Unavailable(int camera);
   CameraHub& Hub(int camera);
