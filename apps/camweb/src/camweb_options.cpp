@@ -48,8 +48,8 @@ std::unique_ptr<cli::CommandLine> CamwebCommandLine(WebOptions& options) {
       ->check(IpAddress());
   app.add_option_function<std::string>(
          "--auth", [&options](const std::string& value) { options.auth = value; },
-         "ask every request for this user name and password (HTTP Basic; off by default)")
-      ->type_name("USER:PASSWORD")
+         "LOGIN is USER:PASSWORD: every request must give them (HTTP Basic; off by default)")
+      ->type_name("LOGIN")
       ->check(UserAndPassword());
   return line;
 }
