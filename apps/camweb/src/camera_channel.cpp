@@ -88,11 +88,6 @@ CameraStatus CameraChannel::Status() const {
 
 bool CameraChannel::Wanted(SteadyClock::time_point now) const { return users_ > 0 || now < lingerUntil_; }
 
-void CameraChannel::SetState(CameraState state) {
-  const std::lock_guard hold(mutex_);
-  status_.state = state;
-}
-
 void CameraChannel::Run() {
   std::unique_lock lock(mutex_);
   while (!quit_) {

@@ -35,12 +35,10 @@ TEST_P(BadOption, IsOneLineNamingTheOption) {
   EXPECT_NE(parsed.error.find(words[0].substr(0, words[0].find('='))), std::string::npos) << parsed.error;
 }
 
-INSTANTIATE_TEST_SUITE_P(Words, BadOption,
-                         ::testing::Values(std::vector<std::string>{"--port", "0"},
-                                           std::vector<std::string>{"--port=65536"},
-                                           std::vector<std::string>{"--bind", "localhost"},
-                                           std::vector<std::string>{"--auth", "nocolon"},
-                                           std::vector<std::string>{"--auth", ":password"},
-                                           std::vector<std::string>{"--colour"}));
+INSTANTIATE_TEST_SUITE_P(
+    Words, BadOption,
+    ::testing::Values(std::vector<std::string>{"--port", "0"}, std::vector<std::string>{"--port=65536"},
+                      std::vector<std::string>{"--bind", "localhost"}, std::vector<std::string>{"--auth", "nocolon"},
+                      std::vector<std::string>{"--auth", ":password"}, std::vector<std::string>{"--colour"}));
 
 }  // namespace

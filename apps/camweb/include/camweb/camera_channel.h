@@ -90,7 +90,6 @@ class CameraChannel {
   void StopAndClose();
   void ReadOneFrame();
   void MarkGone();
-  void SetState(CameraState state);
   bool Wanted(SteadyClock::time_point now) const;
 
   const int index_;

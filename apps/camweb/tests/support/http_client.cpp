@@ -196,12 +196,15 @@ void StreamViewer::TakeParts() {
       malformed_ = true;
       return;
     }
-    last_.jpeg.assign(payload_.begin() + static_cast<long>(body), payload_.begin() + static_cast<long>(body + length));
-    last_.captured = std::atof(headers["x-timestamp"].c_str());
-    last_.received = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-    if (recordLatency) latencies.push_back(last_.received - last_.captured);
+    Part part;
+    part.jpeg.assign(payload_.begin() + static_cast<long>(body), payload_.begin() + static_cast<long>(body + length));
+    part.captured = std::atof(headers["x-timestamp"].c_str());
+    if (recordLatency) {
+      // Its last byte is here now; the capture time is on the same (monotonic) clock.
+      latencies.push_back(std::chrono::duration<double>(Clock::now().time_since_epoch()).count() - part.captured);
+    }
     if (keep > 0) {
-      kept.push_back(last_);
+      kept.push_back(std::move(part));
       if (kept.size() > keep) kept.erase(kept.begin());
     }
     ++partCount_;

@@ -31,7 +31,6 @@ class StreamViewer {
   struct Part {
     std::vector<uint8_t> jpeg;
     double captured = 0;  // X-Timestamp, CLOCK_MONOTONIC seconds
-    double received = 0;  // when its last byte was read, on the same clock
   };
 
   StreamViewer(uint16_t port, const std::string& target, int receiveBuffer = 0);
@@ -52,7 +51,6 @@ class StreamViewer {
   // Capture-to-last-byte latency of every part so far, in seconds, when asked for.
   bool recordLatency = false;
   std::vector<double> latencies;
-  const Part& LastPart() const { return last_; }
   // The closing boundary came: the stream ended cleanly.
   bool Ended() const { return ended_; }
   bool Malformed() const { return malformed_; }
@@ -74,7 +72,6 @@ class StreamViewer {
   std::string payload_;  // the body after transfer decoding
   std::string boundary_;
   size_t partCount_ = 0;
-  Part last_;
 };
 
 // Pumps every viewer until `until` passes (poll on all sockets at once).
