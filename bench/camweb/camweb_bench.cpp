@@ -90,8 +90,7 @@ void Camweb(benchmark::State& state) {
     state.counters["latency_p50_ms"] = Percentile(latencies, 0.5) * 1000;
     state.counters["latency_p99_ms"] = Percentile(latencies, 0.99) * 1000;
     if (viewerCount > 1) {
-      state.counters["rss_kib_per_viewer"] =
-          (spent.residentKib - oneViewerKib) / static_cast<double>(viewerCount - 1);
+      state.counters["rss_kib_per_viewer"] = (spent.residentKib - oneViewerKib) / static_cast<double>(viewerCount - 1);
     }
   }
 }
@@ -163,8 +162,9 @@ void PlainSendLoops(benchmark::State& state) {
     state.SkipWithError("no frame to send");
     return;
   }
-  const std::string part = "--camwebframe\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-                           std::to_string(jpeg.size()) + "\r\nX-Timestamp: 0.000000\r\n\r\n" + jpeg + "\r\n";
+  const std::string part =
+      "--camwebframe\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(jpeg.size()) +
+      "\r\nX-Timestamp: 0.000000\r\n\r\n" + jpeg + "\r\n";
   for (auto _ : state) {
     DrainedSockets sockets(viewerCount);
     const double cpuBefore = ThreadCpuSeconds();
