@@ -24,7 +24,8 @@ if command -v systemd-analyze >/dev/null; then
   # A template unit is checked through an instance of it.
   cp "$scratch/prefix/lib/systemd/system/velmar-server@.service" "$scratch/velmar-server@6022.service"
   # --man=no: the manual pages the units name are not installed on this machine.
-  report=$(systemd-analyze verify --man=no "$scratch/velmar-server@6022.service" 2>&1) ||
+  report=$(systemd-analyze verify --man=no "$scratch/velmar-server@6022.service" \
+             "$scratch/prefix/lib/systemd/system/velmar-camweb.service" 2>&1) ||
     fail "systemd-analyze verify: $report"
   [ -z "$report" ] || fail "systemd-analyze verify: $report"
 fi
@@ -37,7 +38,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$depends" == *libavcodec* ]] || fail "the package declares no libavcodec dependency: $depends"
 dpkg-deb -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
-for program in server camrec vistro orbelo tessly; do
+for program in server camrec camweb vistro orbelo tessly; do
   [ -x "$usr/bin/$program" ] || fail "$program missing from the package"
   [ -f "$usr/share/man/man1/$program.1" ] || fail "manual page of $program missing"
 done
