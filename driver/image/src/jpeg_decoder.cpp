@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "image/decoder_settings.h"
 #include "jpeg_frame_header.h"
 #include "planar_layout.h"
 
@@ -108,12 +109,14 @@ bool CopyInput(JpegDecoder& d, const JpegInput& input) {
   return true;
 }
 
-// Replaces the planar buffer when the geometry changes; keeps it otherwise.
+// Replaces the planar buffer when the geometry changes; keeps it otherwise. A new
+// buffer starts zeroed: the blocks that the library leaves out of a damaged scan hold
+// zeros (or, later, the previous image's samples), never stray memory.
 bool EnsurePlanarBuffer(JpegDecoder& d, const PlanarLayout& wanted) {
   if (d.planar && d.layout == wanted) return true;
   av_buffer_unref(&d.planar);
   d.layout = wanted;
-  d.planar = av_buffer_alloc(wanted.size > 0 ? wanted.size : 1);
+  d.planar = av_buffer_allocz(wanted.size > 0 ? wanted.size : 1);
   return d.planar != nullptr;
 }
 
@@ -164,10 +167,7 @@ JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
   if (ready) {
     d->context->opaque = d;
     d->context->get_buffer2 = GetFrameBuffer;
-    d->context->thread_count = 1;
-    // Report damaged scans as errors instead of concealing them: a frame with
-    // lost or garbled data is not delivered as if it were whole.
-    d->context->err_recognition = AV_EF_EXPLODE;
+    ApplyDecoderSettings(d->context);
     ready = avcodec_open2(d->context, codec, nullptr) == 0;
   }
   if (!ready) {

@@ -50,6 +50,7 @@ bool ParseSof0(const std::uint8_t* segment, std::uint32_t length, FrameHeader& h
 bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& header) {
   if (length < 4 || data[0] != 0xFF || data[1] != kSoi) return false;
   std::size_t at = 2;
+  bool found = false;
   while (at + 1 < length) {
     if (data[at] != 0xFF) {  // stray byte between segments: skip, as the decoder does
       ++at;
@@ -62,11 +63,16 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
     }
     at += 2;
     if (IsStandalone(marker)) continue;
-    if (marker == kEoi || marker == kSos || marker == 0x00) return false;
+    if (marker == kEoi || marker == 0x00) return false;
     if (at + 2 > length) return false;
     const std::uint32_t segmentLength = Read16(data + at);
     if (segmentLength < 2 || at + segmentLength > length) return false;
-    if (IsFrameHeader(marker)) return marker == kSof0 && ParseSof0(data + at + 2, segmentLength - 2, header);
+    // The library would make a picture even of a scan without a byte of data.
+    if (marker == kSos) return found && at + segmentLength < length;
+    if (IsFrameHeader(marker) && !found) {
+      if (marker != kSof0 || !ParseSof0(data + at + 2, segmentLength - 2, header)) return false;
+      found = true;
+    }
     at += segmentLength;
   }
   return false;

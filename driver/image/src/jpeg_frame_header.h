@@ -13,8 +13,9 @@ struct FrameHeader {
   std::uint32_t mcuHeight;
 };
 
-// Walks the markers from SOI to the first frame header. True for a baseline
-// (SOF0) frame of 8-bit precision, three components and an accepted sampling
-// combination; false for anything else, including truncated headers and images
-// that reach a scan or their end without a frame header.
+// Walks the markers from SOI to the first scan. True for a baseline (SOF0) frame
+// of 8-bit precision, three components and an accepted sampling combination,
+// followed by a scan with data; false for anything else, including truncated
+// headers, images that reach a scan or their end without a frame header, and a
+// scan header with nothing after it.
 bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& header);

@@ -43,7 +43,8 @@ struct ReferencePlanes {
   std::vector<Bytes> rows[3];  // per plane, each row's samples
 };
 
-// libavcodec's decode of the file, each plane cropped to its visible samples.
+// libavcodec's decode of the file, set up as the decoder sets it up, each plane cropped
+// to its visible samples.
 ReferencePlanes DecodeWithLibav(const Bytes& jpeg);
 
 // Byte offset just past the SOS segment of a JPEG file.
