@@ -124,8 +124,7 @@ Bytes EncodeCoefficients(const std::vector<Coefficients>& blocks) {
   std::size_t next = 0;
   for (int c = 0; c < 3; ++c)
     for (int row = 0; row < kBlockRows; ++row) {
-      JBLOCKARRAY line =
-          info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], row, 1, TRUE);
+      JBLOCKARRAY line = info.mem->access_virt_barray(reinterpret_cast<j_common_ptr>(&info), arrays[c], row, 1, TRUE);
       for (int column = 0; column < kBlockColumns[c]; ++column, ++next)
         for (int i = 0; i < 64; ++i) line[0][column][i] = static_cast<JCOEF>(blocks[next][i]);
     }
@@ -142,7 +141,8 @@ struct Planes {
   int width, height;
   int Sample(int plane, int x, int y) const {
     const int chromaWidth = width / 2;
-    const std::size_t base = plane == 0 ? 0 : std::size_t(width) * height + (plane - 1) * std::size_t(chromaWidth) * height;
+    const std::size_t base =
+        plane == 0 ? 0 : std::size_t(width) * height + (plane - 1) * std::size_t(chromaWidth) * height;
     return samples[base + std::size_t(y) * (plane == 0 ? width : chromaWidth) + x];
   }
 };
@@ -268,9 +268,9 @@ TEST_P(IdctAccuracyTest, DecoderMeetsTheIeee1180LimitsOnRandomBlocks) {
 INSTANTIATE_TEST_SUITE_P(Ranges, IdctAccuracyTest,
                          ::testing::Values(InputRange{128, 127, 1}, InputRange{128, 127, -1}, InputRange{5, 5, 1},
                                            InputRange{5, 5, -1}, InputRange{300, 300, 1}, InputRange{300, 300, -1}),
-                         [](const testing::TestParamInfo<InputRange>& info) {
-                           return "From" + std::to_string(info.param.low) + "To" + std::to_string(info.param.high) +
-                                  (info.param.sign < 0 ? "Negated" : "");
+                         [](const testing::TestParamInfo<InputRange>& range) {
+                           return "From" + std::to_string(range.param.low) + "To" + std::to_string(range.param.high) +
+                                  (range.param.sign < 0 ? "Negated" : "");
                          });
 
 TEST(IdctAccuracy, AllZeroCoefficientsGiveLevel128Everywhere) {
@@ -333,8 +333,8 @@ TEST(IdctAccuracy, CameraFramesAreAtLeastAsCloseToTheReferenceAsWithTheDefaultId
   for (const Size size : {Size{640, 480}, Size{320, 240}}) {
     for (unsigned seed : {1u, 2u, 3u}) {
       const Bytes file = EncodeJpeg({.width = size.width, .height = size.height, .seed = seed});
-      const Bytes image = CameraImageFrom(file, static_cast<std::uint16_t>(size.width),
-                                          static_cast<std::uint16_t>(size.height));
+      const Bytes image =
+          CameraImageFrom(file, static_cast<std::uint16_t>(size.width), static_cast<std::uint16_t>(size.height));
       const Planes reference = ReferenceDecode(file);
       const Planes ours = DecodeWithOurDecoder(image);
       const Planes library = DecodeWithDefaultIdct(image);
