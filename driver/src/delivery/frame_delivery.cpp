@@ -36,7 +36,27 @@ void KeepEvenChromaRows(const BYTE* source, BYTE* destination, DWORD chromaWidth
   }
 }
 
-void MarkDelivered(VlmDevice& device, const RebuiltImage& image) { device.deliveredFrame = image.frameCounter; }
+// A frame is marked with the counter that chose it, not the counter at the time of
+// marking: a frame that began while this one was delivered completes the one after it,
+// and the next read hands that out instead of skipping it.
+void MarkDelivered(VlmDevice& device, const RebuiltImage& image) {
+  device.deliveredFrame = image.frameCounter;
+  device.failedDecodes = 0;
+}
+
+// A frame whose decoding failed stays undelivered, so that a failure that can pass (a
+// fault, memory) gets another read; but a frame is decoded at most this often: a damaged
+// frame that the library refuses every time is then consumed, and the reads wait for
+// the next frame instead of decoding the same one on every call.
+constexpr DWORD kDecodeAttemptsPerFrame = 4;
+
+void CountFailedDecode(VlmDevice& device, const RebuiltImage& image) {
+  if (device.failedDecodeFrame != image.frameCounter) {
+    device.failedDecodeFrame = image.frameCounter;
+    device.failedDecodes = 0;
+  }
+  if (++device.failedDecodes >= kDecodeAttemptsPerFrame) MarkDelivered(device, image);
+}
 
 // The decoded frame in the output format; the bytes written, or 0 when `capacity` is too
 // small or the conversion fails.
@@ -93,8 +113,10 @@ DWORD ReadNewFrame(VlmDevice* device, BYTE* buffer, DWORD count) {
   }
   DecodedImage decoded{};
   const std::int32_t decodedSize = DecodeFrameKeepingFaults(*device, decoded);
-  // Not marked: the next read tries the newest frame again.
-  if (decodedSize <= 0) return 0;
+  if (decodedSize <= 0) {
+    CountFailedDecode(*device, image);
+    return 0;
+  }
   const DWORD delivered = WriteDecodedFrame(*device, decoded, static_cast<DWORD>(decodedSize), buffer, count);
   MarkDelivered(*device, image);
   return delivered;
@@ -127,8 +149,17 @@ BOOL FetchNewFrame(VlmDevice* device, BYTE* image, DWORD imageLength, BYTE* jpeg
     return sizes[0] > 0;
   }
   DecodedImage decoded{};
-  const std::int32_t decodedSize = DecodeFrame(*device, decoded);
-  if (decodedSize <= 0) return FALSE;
+  std::int32_t decodedSize = 0;
+  try {
+    decodedSize = DecodeFrame(*device, decoded);
+  } catch (...) {  // the dispatcher answers FALSE; the attempt counts all the same
+    CountFailedDecode(*device, rebuilt);
+    throw;
+  }
+  if (decodedSize <= 0) {
+    CountFailedDecode(*device, rebuilt);
+    return FALSE;
+  }
   sizes[0] = WriteDecodedFrame(*device, decoded, static_cast<DWORD>(decodedSize), image, imageLength);
   MarkDelivered(*device, rebuilt);
   return sizes[0] > 0;

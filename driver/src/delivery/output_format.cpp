@@ -42,6 +42,11 @@ BOOL SetOutputFormat(VlmDevice* device, DWORD format, DWORD sizeIndex) {
   DestroyConverter(device->converter);
   device->converter = nullptr;
 
+  // Frames already in the slots were captured for the old format and size: none of them
+  // is handed out behind the new header or through the new decoder.
+  device->deliveredFrame = device->frameCounter.load();
+  device->failedDecodes = 0;
+
   const auto [width, height] = kFrameSizes[sizeIndex];
   device->sizeIndex = sizeIndex;
   device->frameWidth = width;
