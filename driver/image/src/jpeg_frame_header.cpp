@@ -1,10 +1,29 @@
 #include "jpeg_frame_header.h"
 
+#include <cstring>
+
 #include "image/jpeg_decoder.h"
+#include "image/jpeg_header.h"
 
 namespace {
 
-constexpr std::uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kSof0 = 0xC0;
+constexpr std::uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kSof0 = 0xC0, kDht = 0xC4;
+
+// The constant header's DHT segment, from its marker on: the four typical tables.
+constexpr std::size_t kTypicalTablesAt = 136, kTypicalTablesLength = 420;
+
+void NoteTables(const std::uint8_t* data, std::size_t at, std::uint32_t segmentLength, FrameHeader& header) {
+  const std::size_t marker = at - 2;
+  const bool typical =
+      segmentLength + 2 == kTypicalTablesLength &&
+      std::memcmp(data + marker, JpegHeaderTemplate.data() + kTypicalTablesAt, kTypicalTablesLength) == 0;
+  if (typical && header.typicalTablesAt == 0) {
+    header.typicalTablesAt = marker;
+    header.typicalTablesLength = kTypicalTablesLength;
+  } else {
+    header.otherTables = true;
+  }
+}
 
 struct Sampling {
   std::uint8_t factors[3];  // horizontal << 4 | vertical, components 1 to 3
@@ -51,6 +70,8 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
   if (length < 4 || data[0] != 0xFF || data[1] != kSoi) return false;
   std::size_t at = 2;
   bool found = false;
+  header.typicalTablesAt = header.typicalTablesLength = 0;
+  header.otherTables = false;
   while (at + 1 < length) {
     if (data[at] != 0xFF) {  // stray byte between segments: skip, as the decoder does
       ++at;
@@ -69,6 +90,7 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
     if (segmentLength < 2 || at + segmentLength > length) return false;
     // The library would make a picture even of a scan without a byte of data.
     if (marker == kSos) return found && at + segmentLength < length;
+    if (marker == kDht) NoteTables(data, at, segmentLength, header);
     if (IsFrameHeader(marker) && !found) {
       if (marker != kSof0 || !ParseSof0(data + at + 2, segmentLength - 2, header)) return false;
       found = true;

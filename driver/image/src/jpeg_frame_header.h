@@ -11,6 +11,11 @@ struct FrameHeader {
   std::uint32_t mode;      // kSamplingMode420, 422 or 444
   std::uint32_t mcuWidth;  // pixels covered by one minimum coded unit
   std::uint32_t mcuHeight;
+  // Huffman tables before the scan: where the one segment holding exactly the typical
+  // tables (those of the constant header) lies, and whether any other tables come.
+  std::size_t typicalTablesAt;  // 0: none
+  std::size_t typicalTablesLength;
+  bool otherTables;
 };
 
 // Walks the markers from SOI to the first scan. True for a baseline (SOF0) frame

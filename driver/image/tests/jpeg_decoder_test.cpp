@@ -208,6 +208,26 @@ TEST(DecodeImage, BrokenImagesFailOrDecodeAndLeaveTheDecoderUsable) {
   ExpectPlanesEqual(result, DecodeWithLibav(file));
 }
 
+// Images with the typical tables and images with tables of their own, in turns: every
+// image decodes with its own tables, whatever the image before it held.
+TEST(DecodeImage, TablesOfEachImageHoldWhateverTheImageBeforeHeld) {
+  const Bytes ownTables = EncodeJpeg({.optimizeTables = true, .seed = 9});
+  ASSERT_NE(Segments(ownTables, 0xC4), Segments(CameraImageFrom(ownTables, 320, 240), 0xC4));
+  auto decoder = MakeDecoder();
+  DecodedImage result{};
+  for (unsigned seed : {1u, 2u}) {
+    const Bytes camera = EncodeJpeg({.seed = seed});
+    for (int repeat = 0; repeat < 2; ++repeat) {
+      SCOPED_TRACE(testing::Message() << "camera image " << seed << ", decode " << repeat);
+      ASSERT_EQ(Decode(decoder.get(), CameraImageFrom(camera, 320, 240), result), 153600);
+      ExpectPlanesEqual(result, DecodeWithLibav(camera));
+    }
+    SCOPED_TRACE("image with its own tables");
+    ASSERT_EQ(Decode(decoder.get(), ownTables, result), 153600);
+    ExpectPlanesEqual(result, DecodeWithLibav(ownTables));
+  }
+}
+
 // Sizes that are not whole MCUs, or whose rows are not 32-byte multiples,
 // decode through the library's own buffer and are copied plane by plane.
 TEST(DecodeImage, SizesOutsideTheDirectPathMatchTheLibrary) {

@@ -30,6 +30,7 @@ Bytes EncodeJpeg(const EncodeOptions& o) {
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, o.quality, TRUE);
   if (o.progressive) jpeg_simple_progression(&c);
+  c.optimize_coding = o.optimizeTables ? TRUE : FALSE;
   for (int i = 0; i < o.components; ++i) {
     c.comp_info[i].h_samp_factor = o.sampling.horizontal[i];
     c.comp_info[i].v_samp_factor = o.sampling.vertical[i];

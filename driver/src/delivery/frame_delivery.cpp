@@ -21,19 +21,11 @@ bool OutputReady(const VlmDevice& device) {
   if (device.jpegWorkBuffer == nullptr) return false;
   if (device.outputFormat == VLM_FORMAT_JPEG) return true;
   if (device.decoder == nullptr) return false;
-  return !IsRgbFormat(device.outputFormat) || (device.yuv420Buffer != nullptr && device.converter != nullptr);
+  return !IsRgbFormat(device.outputFormat) || device.converter != nullptr;
 }
 
 bool CanDeliver(const VlmDevice* device) {
   return IsOpenAndPresent(device) && device->frameCounter >= 2 && OutputReady(*device);
-}
-
-// One chroma plane of a 4:2:2 image (`height` rows of `chromaWidth` bytes) reduced to
-// 4:2:0: its even rows, packed.
-void KeepEvenChromaRows(const BYTE* source, BYTE* destination, DWORD chromaWidth, DWORD height) {
-  for (DWORD row = 0; row < height / 2; ++row) {
-    std::memcpy(destination + row * chromaWidth, source + 2 * row * chromaWidth, chromaWidth);
-  }
 }
 
 // A frame is marked with the counter that chose it, not the counter at the time of
@@ -62,8 +54,6 @@ void CountFailedDecode(VlmDevice& device, const RebuiltImage& image) {
 // small or the conversion fails.
 DWORD WriteDecodedFrame(VlmDevice& device, const DecodedImage& decoded, DWORD decodedSize, BYTE* destination,
                         DWORD capacity) {
-  const DWORD width = device.frameWidth;
-  const DWORD height = device.frameHeight;
   if (device.outputFormat == VLM_FORMAT_YUV422P) {
     if (capacity < decodedSize) return 0;
     std::memcpy(destination, decoded.yPlane, decodedSize);
@@ -71,16 +61,12 @@ DWORD WriteDecodedFrame(VlmDevice& device, const DecodedImage& decoded, DWORD de
   }
   if (capacity < device.outputImageSize) return 0;
   if (device.outputFormat == VLM_FORMAT_YUV420P) {
-    ReduceChromaTo420(decoded.yPlane, destination, width, height);
+    ReduceChromaTo420(decoded.yPlane, destination, device.frameWidth, device.frameHeight);
     return device.outputImageSize;
   }
-  // The converter reads luma straight from the decoder's plane, which holds the same
-  // samples a 4:2:0 copy would: only the chroma planes are reduced.
-  BYTE* const cb = device.yuv420Buffer + width * height;
-  BYTE* const cr = device.yuv420Buffer + width * height * 5 / 4;
-  KeepEvenChromaRows(decoded.cbPlane, cb, width / 2, height);
-  KeepEvenChromaRows(decoded.crPlane, cr, width / 2, height);
-  const ImagePlanes planes{destination, decoded.yPlane, cb, cr};
+  // The converter reads the decoder's planes as they are: its chroma stride of two
+  // 4:2:2 rows takes the even rows, the very samples a 4:2:0 copy would hold.
+  const ImagePlanes planes{destination, decoded.yPlane, decoded.cbPlane, decoded.crPlane};
   return ConvertImage(device.converter, &planes, 0) >= 0 ? device.outputImageSize : 0;
 }
 
