@@ -5,8 +5,8 @@
 // libswscale or with libyuv, and TurboJPEG with libyuv. Also the sustained frame rate
 // from the emulated camera in fast mode to a reader.
 //
-// Every figure is processor time of the measuring thread (the machine is shared, and the
-// emulated camera's thread runs beside the reader), as manual time.
+// Every figure is processor time of the measuring thread (the machine is shared), as
+// manual time; the emulated camera's capture is stopped while a frame is read.
 
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
@@ -102,6 +102,34 @@ class Camera {
   // Back to the moving test pattern, as fast as the camera makes it.
   void StreamPattern() { camera_->SetTiming(emucam::Timing::Fast); }
 
+  // Sends camera frame `index` of the current size, waits until it is the newest
+  // complete frame and stops capture: while it is read, no other thread of ours runs,
+  // as for the other decoders. False when the frame did not arrive.
+  bool PlayAndStop(DWORD sizeIndex, size_t index) {
+    const Bytes& expected = jpegs_[sizeIndex][index % kFrameCount];
+    if (!Control(IOCTL_VLM_START_CAPTURE)) return false;
+    Play(sizeIndex, index);
+    Bytes jpeg(VLM_MAX_JPEG_BYTES);
+    bool arrived = false;
+    for (int poll = 0; poll < 5000 && !arrived; ++poll) {
+      DWORD size = 0;
+      DeviceIoControl(handle_, IOCTL_VLM_GET_JPEG, nullptr, 0, jpeg.data(), VLM_MAX_JPEG_BYTES, &size, nullptr);
+      arrived = size == expected.size() && std::equal(expected.begin(), expected.end(), jpeg.begin());
+      if (!arrived) Sleep(1);
+    }
+    StopCapture();
+    return arrived;
+  }
+
+  // One ReadFile; the processor time it took, or a negative value when it delivered nothing.
+  double TimedReadOnce(Bytes& buffer) {
+    DWORD read = 0;
+    const double start = ThreadSeconds();
+    ReadFile(handle_, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr);
+    const double end = ThreadSeconds();
+    return read > 0 ? end - start : -1;
+  }
+
   // ReadFile until a frame is delivered; the processor time of the call that delivered it.
   double TimedRead(Bytes& buffer) {
     for (;;) {
@@ -178,13 +206,20 @@ void ReadFileDelivery(benchmark::State& state) {
     state.SkipWithError("the emulated camera could not be started");
     return;
   }
+  camera.StopCapture();
   Bytes buffer(static_cast<size_t>(size.width) * size.height * 4);
   size_t next = 0;
   for (auto _ : state) {
-    camera.Play(size.sizeIndex, next++);
-    state.SetIterationTime(camera.TimedRead(buffer));
+    state.PauseTiming();
+    const bool arrived = camera.PlayAndStop(size.sizeIndex, next++);
+    state.ResumeTiming();
+    const double seconds = arrived ? camera.TimedReadOnce(buffer) : -1;
+    if (seconds < 0) {
+      state.SkipWithError("the camera's frame was not delivered");
+      break;
+    }
+    state.SetIterationTime(seconds);
   }
-  camera.StopCapture();
   CountFrames(state);
 }
 
@@ -229,13 +264,10 @@ std::vector<Bytes> PaddedJpegs(DWORD sizeIndex) {
   return padded;
 }
 
-// Runs work(frame) for each iteration over the 64 frames, timed in thread time. The
-// camera captures meanwhile, as it does while ReadFile is measured: its thread shares
-// the processor with the measured one in both cases.
+// Runs work(frame) for each iteration over the 64 frames, timed in thread time.
 template <typename Work>
-void OverCameraFrames(benchmark::State& state, DWORD sizeIndex, const std::vector<Bytes>& jpegs, Work&& work) {
-  Camera& camera = Camera::Get();
-  if (jpegs.size() != kFrameCount || !camera.Capture(VLM_FORMAT_JPEG, sizeIndex)) {
+void OverCameraFrames(benchmark::State& state, const std::vector<Bytes>& jpegs, Work&& work) {
+  if (jpegs.size() != kFrameCount) {
     state.SkipWithError("no JPEG images from the camera");
     return;
   }
@@ -249,7 +281,6 @@ void OverCameraFrames(benchmark::State& state, DWORD sizeIndex, const std::vecto
       break;
     }
   }
-  camera.StopCapture();
   CountFrames(state);
 }
 
@@ -264,7 +295,7 @@ void LibavcodecSwscale(benchmark::State& state) {
   uint8_t* planes[4] = {};
   int strides[4] = {};
   av_image_fill_arrays(planes, strides, out.data(), output.swscaleFormat, size.width, size.height, 1);
-  OverCameraFrames(state, size.sizeIndex, PaddedJpegs(size.sizeIndex), [&](const Bytes& jpeg) {
+  OverCameraFrames(state, PaddedJpegs(size.sizeIndex), [&](const Bytes& jpeg) {
     const AVFrame* frame = decoder.Decode(jpeg);
     if (frame == nullptr) return false;
     sws_scale(scaler, frame->data, frame->linesize, 0, size.height, planes, strides);
@@ -307,7 +338,7 @@ void LibavcodecLibyuv(benchmark::State& state) {
   const SizeCase size = SizeOf(state.range(1));
   AvDecoder decoder;
   Bytes out(static_cast<size_t>(size.width) * size.height * 4);
-  OverCameraFrames(state, size.sizeIndex, PaddedJpegs(size.sizeIndex), [&](const Bytes& jpeg) {
+  OverCameraFrames(state, PaddedJpegs(size.sizeIndex), [&](const Bytes& jpeg) {
     const AVFrame* frame = decoder.Decode(jpeg);
     if (frame == nullptr) return false;
     ConvertWithLibyuv(frame->data, frame->linesize, output.format, out.data(), size.width, size.height);
@@ -330,7 +361,7 @@ void TurboJpegLibyuv(benchmark::State& state) {
   uint8_t* base = direct ? out.data() : planar.data();
   uint8_t* planes[3] = {base, base + w * h, base + w * h * 3 / 2};
   int strides[3] = {w, w / 2, w / 2};
-  OverCameraFrames(state, size.sizeIndex, Camera::Get().Jpegs(size.sizeIndex), [&](const Bytes& jpeg) {
+  OverCameraFrames(state, Camera::Get().Jpegs(size.sizeIndex), [&](const Bytes& jpeg) {
     if (tjDecompressToYUVPlanes(turbo.get(), jpeg.data(), jpeg.size(), planes, w, strides, h, 0) != 0) return false;
     if (!direct) ConvertWithLibyuv(planes, strides, output.format, out.data(), w, h);
     benchmark::DoNotOptimize(out.data());
