@@ -25,6 +25,18 @@ void NoteTables(const std::uint8_t* data, std::size_t at, std::uint32_t segmentL
   }
 }
 
+// A DHT marker anywhere in the `length` bytes at `data` (entropy-coded data holds 0xFF
+// only as FF 00 or before a marker).
+bool HasTablesFrom(const std::uint8_t* data, std::size_t length) {
+  const std::uint8_t* end = data + length;
+  for (const std::uint8_t* at = data; at + 1 < end; ++at) {
+    at = static_cast<const std::uint8_t*>(std::memchr(at, 0xFF, static_cast<std::size_t>(end - at - 1)));
+    if (at == nullptr) return false;
+    if (at[1] == kDht) return true;
+  }
+  return false;
+}
+
 struct Sampling {
   std::uint8_t factors[3];  // horizontal << 4 | vertical, components 1 to 3
   std::uint32_t mode;
@@ -89,7 +101,10 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
     const std::uint32_t segmentLength = Read16(data + at);
     if (segmentLength < 2 || at + segmentLength > length) return false;
     // The library would make a picture even of a scan without a byte of data.
-    if (marker == kSos) return found && at + segmentLength < length;
+    if (marker == kSos) {
+      if (HasTablesFrom(data + at + segmentLength, length - at - segmentLength)) header.otherTables = true;
+      return found && at + segmentLength < length;
+    }
     if (marker == kDht) NoteTables(data, at, segmentLength, header);
     if (IsFrameHeader(marker) && !found) {
       if (marker != kSof0 || !ParseSof0(data + at + 2, segmentLength - 2, header)) return false;

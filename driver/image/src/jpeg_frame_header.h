@@ -11,8 +11,9 @@ struct FrameHeader {
   std::uint32_t mode;      // kSamplingMode420, 422 or 444
   std::uint32_t mcuWidth;  // pixels covered by one minimum coded unit
   std::uint32_t mcuHeight;
-  // Huffman tables before the scan: where the one segment holding exactly the typical
-  // tables (those of the constant header) lies, and whether any other tables come.
+  // Huffman tables: where the one segment before the scan holding exactly the typical
+  // tables (those of the constant header) lies, and whether any other tables come,
+  // before the scan or after it (between the scans of a multi-scan image).
   std::size_t typicalTablesAt;  // 0: none
   std::size_t typicalTablesLength;
   bool otherTables;

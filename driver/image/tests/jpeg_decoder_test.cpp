@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "image/jpeg_header.h"
@@ -226,6 +227,36 @@ TEST(DecodeImage, TablesOfEachImageHoldWhateverTheImageBeforeHeld) {
     ASSERT_EQ(Decode(decoder.get(), ownTables, result), 153600);
     ExpectPlanesEqual(result, DecodeWithLibav(ownTables));
   }
+}
+
+// An image with the typical tables before its first scan and tables of its own between
+// its scans leaves the latter in the library: the next camera image brings its tables.
+TEST(DecodeImage, TablesBetweenScansCountAsTablesOfTheImage) {
+  Bytes scans = EncodeJpeg({.optimizeTables = true, .scanPerComponent = true});
+  const auto find = [&scans](std::uint8_t marker) {
+    const Bytes pair = {0xFF, marker};
+    return std::size_t(std::search(scans.begin(), scans.end(), pair.begin(), pair.end()) - scans.begin());
+  };
+  std::size_t scanCount = 0;
+  for (std::size_t i = 0; i + 1 < scans.size(); ++i) scanCount += scans[i] == 0xFF && scans[i + 1] == 0xDA;
+  ASSERT_EQ(scanCount, 3u);
+  // The tables before the first scan give way to the typical ones.
+  const std::size_t first = find(0xC4);
+  ASSERT_LT(first, find(0xDA));
+  for (std::size_t at = first; at < find(0xDA); at = find(0xC4)) {
+    const std::size_t length = 2 + (std::size_t{scans[at + 2]} << 8 | scans[at + 3]);
+    scans.erase(scans.begin() + std::ptrdiff_t(at), scans.begin() + std::ptrdiff_t(at + length));
+  }
+  ASSERT_LT(find(0xDA), find(0xC4)) << "tables between the scans";
+  const Bytes camera = CameraImageFrom(EncodeJpeg({}), 320, 240);
+  scans.insert(scans.begin() + std::ptrdiff_t(first), camera.begin() + 136, camera.begin() + 556);  // typical DHT
+
+  auto decoder = MakeDecoder();
+  DecodedImage result{};
+  ASSERT_EQ(Decode(decoder.get(), camera, result), 153600);
+  Decode(decoder.get(), scans, result);  // its first scan does not decode well with these tables
+  ASSERT_EQ(Decode(decoder.get(), camera, result), 153600);
+  ExpectPlanesEqual(result, DecodeWithLibav(camera));
 }
 
 // Sizes that are not whole MCUs, or whose rows are not 32-byte multiples,

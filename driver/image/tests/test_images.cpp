@@ -31,6 +31,12 @@ Bytes EncodeJpeg(const EncodeOptions& o) {
   jpeg_set_quality(&c, o.quality, TRUE);
   if (o.progressive) jpeg_simple_progression(&c);
   c.optimize_coding = o.optimizeTables ? TRUE : FALSE;
+  static const jpeg_scan_info kScanPerComponent[3] = {
+      {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+  if (o.scanPerComponent) {
+    c.scan_info = kScanPerComponent;
+    c.num_scans = 3;
+  }
   for (int i = 0; i < o.components; ++i) {
     c.comp_info[i].h_samp_factor = o.sampling.horizontal[i];
     c.comp_info[i].v_samp_factor = o.sampling.vertical[i];

@@ -26,8 +26,9 @@ struct EncodeOptions {
   SamplingFactors sampling = k422;
   int quality = 50;
   bool progressive = false;
-  bool optimizeTables = false;  // Huffman tables made for the picture, not the typical ones
-  unsigned seed = 1;            // varies the picture
+  bool optimizeTables = false;    // Huffman tables made for the picture, not the typical ones
+  bool scanPerComponent = false;  // three scans, each with the tables it uses before it
+  unsigned seed = 1;              // varies the picture
 };
 
 // A baseline JPEG file of a smooth picture with some texture.
