@@ -1,5 +1,7 @@
 # The shapes every module repeats: test executables, programs and fuzz targets.
-include(GoogleTest)
+if(BUILD_TESTING)
+  include(GoogleTest)
+endif()
 
 # Everything the sanitizer jobs run: `cmake --build ... --target sanitize_tests`.
 add_custom_target(sanitize_tests)
@@ -18,6 +20,9 @@ endfunction()
 # One GoogleTest executable, registered with CTest. SANITIZE: the asan and tsan jobs run
 # it too. DRIVER: it boots the system, which loads the driver library at run time.
 function(velmar_add_test name)
+  if(NOT BUILD_TESTING)
+    return()
+  endif()
   cmake_parse_arguments(T "SANITIZE;DRIVER" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_options)
@@ -40,7 +45,8 @@ endfunction()
 
 # velmar_add_program(NAME [CAMERAS] CORE sources... MAIN main.cpp LIBS ...)
 # A program: NAME_core, a static library of everything but main with its headers under
-# include/NAME/ (the tests and benchmarks drive the same code), and the executable.
+# include/NAME/ (the tests and benchmarks drive the same code), the executable, and its
+# manual page man/NAME.1, installed and checked against --help.
 # CAMERAS: the program boots the camera system, so it needs the driver library, which is
 # loaded at run time and never linked; building the program builds it too.
 function(velmar_add_program)
@@ -54,6 +60,14 @@ function(velmar_add_program)
   if(P_CAMERAS)
     target_link_libraries(${P_NAME} PRIVATE velmar::system)
     add_dependencies(${P_NAME} velmar)
+  endif()
+  velmar_install_program(${P_NAME})
+  if(BUILD_TESTING)
+    # Every option the program's --help lists is in its manual page.
+    add_test(NAME ${P_NAME}_manual_page
+             COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${P_NAME}> -DPAGE=${CMAKE_CURRENT_SOURCE_DIR}/man/${P_NAME}.1
+                     -P ${PROJECT_SOURCE_DIR}/cmake/CheckManualPage.cmake)
+    set_tests_properties(${P_NAME}_manual_page PROPERTIES LABELS manual_pages TIMEOUT 30)
   endif()
 endfunction()
 

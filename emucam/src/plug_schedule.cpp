@@ -88,8 +88,8 @@ void ScheduleHotPlug(const std::shared_ptr<EmulatedCamera>& camera, const Camera
   const auto replugAfter = options.replugAfter;
   Schedule().Add(Clock::now() + *options.unplugAfter,
                  [weak = std::weak_ptr<EmulatedCamera>(camera), fresh = std::move(fresh), replugAfter] {
-                   const auto camera = weak.lock();
-                   const usbhost::DeviceId id = camera ? usbhost::FindDevice(camera.get()) : 0;
+                   const auto plugged = weak.lock();
+                   const usbhost::DeviceId id = plugged ? usbhost::FindDevice(plugged.get()) : 0;
                    if (id == 0) return;  // unplugged already: nothing comes back either
                    usbhost::UnplugDevice(id);
                    if (replugAfter) Schedule().Add(Clock::now() + *replugAfter, [fresh] { PlugFreshCamera(fresh); });

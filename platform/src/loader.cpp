@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "handle_table.h"
 #include "platform/cestring.h"
+#include "platform/library_search.h"
 #include "platform/winbase.h"
 
 using namespace platform_internal;
@@ -75,28 +77,24 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// "VELMAR.DLL" -> "libvelmar.so", searched in VELMAR_DLL_PATH, then beside the
-// executable; a name with '/' is a path. Empty when no file exists.
-std::string FindLibraryFile(std::u16string_view fileName) {
-  const std::string name = Utf16ToUtf8(fileName);
-  if (name.find('/') != std::string::npos) return access(name.c_str(), F_OK) == 0 ? name : std::string();
-  std::string base = Utf16ToUtf8(NormaliseModuleName(fileName));
-  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0) base.resize(base.size() - 4);
-  const std::string file = "lib" + base + ".so";
+thread_local std::string lastLoadFailure;
 
-  std::string folders;
-  if (const char* searchPath = std::getenv("VELMAR_DLL_PATH")) folders = std::string(searchPath) + ":";
-  folders += FolderOf(ExecutablePath());
-  size_t start = 0;
-  while (start <= folders.size()) {
-    size_t end = folders.find(':', start);
-    if (end == std::string::npos) end = folders.size();
-    if (end > start) {
-      const std::string candidate = folders.substr(start, end - start) + "/" + file;
-      if (access(candidate.c_str(), F_OK) == 0) return candidate;
-    }
-    start = end + 1;
+std::string FolderList(const std::vector<std::string>& folders) {
+  std::string list;
+  for (const std::string& folder : folders) list += (list.empty() ? "" : ", ") + folder;
+  return list;
+}
+
+// The first folder of the search that has the file; empty (and the reason kept) when none has.
+std::string FindLibraryFile(std::u16string_view fileName) {
+  const LibrarySearch search = LibrarySearchFor(fileName);
+  for (const std::string& folder : search.folders) {
+    const std::string candidate = folder.empty() ? search.file : folder + "/" + search.file;
+    if (access(candidate.c_str(), F_OK) == 0) return candidate;
   }
+  lastLoadFailure = search.folders.size() == 1 && search.folders.front().empty()
+                        ? search.file + " does not exist"
+                        : search.file + " is in none of the folders searched: " + FolderList(search.folders);
   return {};
 }
 
@@ -139,6 +137,8 @@ HMODULE LoadSharedLibrary(Loader& loader, std::u16string_view fileName) {
   }
   void* library = dlopen(key.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) {
+    const char* reason = dlerror();
+    lastLoadFailure = key + " cannot be loaded: " + (reason != nullptr ? reason : "no reason given");
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -168,6 +168,32 @@ HMODULE LoadBuiltinModule(Loader& loader, const std::u16string& normalisedName) 
 }
 
 }  // namespace
+
+LibrarySearch LibrarySearchFor(std::u16string_view moduleName) {
+  const std::string name = Utf16ToUtf8(moduleName);
+  if (name.find('/') != std::string::npos) return {name, {std::string()}};
+  std::string base = Utf16ToUtf8(NormaliseModuleName(moduleName));
+  if (base.size() > 4 && base.compare(base.size() - 4, 4, ".dll") == 0) base.resize(base.size() - 4);
+  LibrarySearch search{"lib" + base + ".so", {}};
+  if (const char* searchPath = std::getenv("VELMAR_DLL_PATH")) {
+    const std::string folders = searchPath;
+    size_t start = 0;
+    while (start <= folders.size()) {
+      size_t end = folders.find(':', start);
+      if (end == std::string::npos) end = folders.size();
+      if (end > start) search.folders.push_back(folders.substr(start, end - start));
+      start = end + 1;
+    }
+  }
+  for (const std::string& folder : {FolderOf(ExecutablePath()), FolderOf(PlatformLibraryPath())}) {
+    if (std::find(search.folders.begin(), search.folders.end(), folder) == search.folders.end()) {
+      search.folders.push_back(folder);
+    }
+  }
+  return search;
+}
+
+std::string LastLoadFailure() { return lastLoadFailure; }
 
 std::u16string NormaliseModuleName(std::u16string_view name) {
   std::u16string normalised = LowerCase(name);

@@ -2,10 +2,15 @@
 // reference counts, and module file names.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "platform/builtin_modules.h"
+#include "platform/library_search.h"
 #include "platform/windows.h"
 #include "test_driver_log.h"
 
@@ -88,6 +93,33 @@ TEST(Loader, SearchPathAndExplicitPathsReachTheSameLibrary) {
   EXPECT_NE(std::u16string(path, length).find(u"\\libtstdrv.so"), std::u16string::npos);
   FreeLibrary(byPath);
   FreeLibrary(byName);
+}
+
+TEST(Loader, AFailedLoadSaysWhatWasLookedForWhereOrWhyItWasRefused) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("loader-test-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "libnotelf.so") << "not a shared library";
+  setenv("VELMAR_DLL_PATH", (folder.string() + ":/nonexistent/folder").c_str(), 1);
+  const LibrarySearch search = LibrarySearchFor(u"NOSUCHDRIVER.DLL");
+  EXPECT_EQ(search.file, "libnosuchdriver.so");
+  EXPECT_GE(search.folders.size(), 3u);
+  EXPECT_EQ(search.folders[0], folder.string());
+  EXPECT_EQ(search.folders[1], "/nonexistent/folder");
+
+  EXPECT_EQ(LoadLibraryW(u"NOSUCHDRIVER.DLL"), nullptr);
+  const std::string missing = LastLoadFailure();
+  for (const std::string& part :
+       {std::string("libnosuchdriver.so"), folder.string(), std::string("/nonexistent/folder"),
+        std::filesystem::read_symlink("/proc/self/exe").parent_path().string()}) {
+    EXPECT_NE(missing.find(part), std::string::npos) << part << " in: " << missing;
+  }
+  EXPECT_EQ(LoadLibraryW(u"NOTELF.DLL"), nullptr);
+  const std::string refused = LastLoadFailure();
+  EXPECT_NE(refused.find((folder / "libnotelf.so").string()), std::string::npos) << refused;
+  EXPECT_NE(refused.find("cannot be loaded"), std::string::npos) << refused;
+  unsetenv("VELMAR_DLL_PATH");
+  std::filesystem::remove_all(folder);
 }
 
 TEST(Loader, MissingLibrariesAndBadArgumentsFail) {

@@ -96,6 +96,9 @@ TEST_F(Boot, MissingDriverFails) {
   std::string error;
   EXPECT_FALSE(BootSystem(error));
   EXPECT_EQ(error.rfind("VELMAR_DRIVERS: ", 0), 0u) << error;
+  // The message names the file it looked for and where, and what to do.
+  EXPECT_NE(error.find("libnosuchdriver.so"), std::string::npos) << error;
+  EXPECT_NE(error.find("VELMAR_DLL_PATH"), std::string::npos) << error;
   EXPECT_TRUE(usbhost::PluggedDevices().empty());
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/cestring.h"
+#include "platform/library_search.h"
 #include "platform/winbase.h"
 #include "usbhost/usbhost.h"
 #include "wide_text.h"
@@ -46,7 +47,8 @@ bool InstallClientDriver(std::u16string_view libraryName, std::string& error) {
   const std::u16string name(libraryName);
   HMODULE module = LoadLibraryW(name.c_str());
   if (!module) {
-    error = Describe(name) + " cannot be loaded (error " + std::to_string(GetLastError()) + ")";
+    error =
+        Describe(name) + " cannot be loaded: " + LastLoadFailure() + " (VELMAR_DLL_PATH names more folders to search)";
     return false;
   }
   auto install = reinterpret_cast<LPUSB_INSTALL_DRIVER>(GetProcAddressW(module, u"USBInstallDriver"));

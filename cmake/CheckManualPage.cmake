@@ -1,0 +1,32 @@
+# Fails when an option of PROGRAM's --help is missing from its manual page PAGE (roff):
+#   cmake -DPROGRAM=path/to/program -DPAGE=path/to/program.1 -P CheckManualPage.cmake
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help failed (${status})")
+endif()
+file(READ ${PAGE} page)
+string(REPLACE "\\-" "-" page "${page}")   # roff writes a hyphen as \-
+string(REPLACE "\\fB" "" page "${page}")
+string(REPLACE "\\fI" "" page "${page}")
+string(REPLACE "\\fR" "" page "${page}")
+string(REPLACE "\\fP" "" page "${page}")
+
+# The options are the words that start the option lines of the help: "  -p, --port N".
+string(REGEX MATCHALL "\n  -[^\n]*" lines "${help}")
+set(missing "")
+foreach(line IN LISTS lines)
+  string(REGEX MATCHALL "(^|[ ,])--?[A-Za-z0-9][-A-Za-z0-9]*" names "${line}")
+  foreach(name IN LISTS names)
+    string(REGEX REPLACE "^[ ,]" "" name "${name}")
+    string(FIND "${page}" "${name}" found)
+    if(found EQUAL -1)
+      list(APPEND missing ${name})
+    endif()
+  endforeach()
+endforeach()
+if(lines STREQUAL "")
+  message(FATAL_ERROR "no options found in the help of ${PROGRAM}")
+endif()
+if(missing)
+  message(FATAL_ERROR "${PAGE} lacks options of ${PROGRAM} --help: ${missing}")
+endif()
