@@ -35,10 +35,17 @@ using Samples = std::array<int, 64>;
 
 constexpr double kPi = 3.14159265358979323846;
 
-double Basis(int position, int frequency) {
-  const double scale = frequency == 0 ? std::sqrt(0.5) : 1.0;
-  return scale * std::cos((2 * position + 1) * frequency * kPi / 16);
-}
+// C(frequency) cos((2 position + 1) frequency pi / 16), by position and frequency.
+const std::array<std::array<double, 8>, 8> kBasis = [] {
+  std::array<std::array<double, 8>, 8> basis{};
+  for (int position = 0; position < 8; ++position)
+    for (int frequency = 0; frequency < 8; ++frequency)
+      basis[position][frequency] =
+          (frequency == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * position + 1) * frequency * kPi / 16);
+  return basis;
+}();
+
+double Basis(int position, int frequency) { return kBasis[position][frequency]; }
 
 // The double-precision inverse DCT of T.81, rounded, level shifted and clamped as a
 // decoder of 8-bit samples must.
@@ -62,12 +69,18 @@ Samples ReferenceIdct(const Coefficients& in) {
 }
 
 Coefficients ForwardDct(const double (&pixels)[64]) {
+  double rows[64];  // each row transformed: [y][u]
+  for (int y = 0; y < 8; ++y)
+    for (int u = 0; u < 8; ++u) {
+      double sum = 0;
+      for (int x = 0; x < 8; ++x) sum += pixels[y * 8 + x] * Basis(x, u);
+      rows[y * 8 + u] = sum;
+    }
   Coefficients out{};
   for (int v = 0; v < 8; ++v)
     for (int u = 0; u < 8; ++u) {
       double sum = 0;
-      for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) sum += pixels[y * 8 + x] * Basis(x, u) * Basis(y, v);
+      for (int y = 0; y < 8; ++y) sum += rows[y * 8 + u] * Basis(y, v);
       // Baseline Huffman coding holds magnitudes up to 1023 (IEEE 1180 clamps at 2048).
       const long rounded = std::lround(sum / 4);
       out[v * 8 + u] = static_cast<int>(rounded > 1023 ? 1023 : rounded < -1023 ? -1023 : rounded);
@@ -75,17 +88,18 @@ Coefficients ForwardDct(const double (&pixels)[64]) {
   return out;
 }
 
-// The generator of IEEE 1180: uniform integers from -low to high.
+// The generator of IEEE 1180 (its state a 32-bit word): uniform integers from -low to
+// high.
 class Random1180 {
  public:
   int operator()(long low, long high) {
-    state_ = state_ * 1103515245 + 12345;
-    const double unit = static_cast<double>(state_ & 0x7ffffffe) / 2147483647.0;
+    state_ = state_ * 1103515245u + 12345u;
+    const double unit = static_cast<double>(state_ & 0x7ffffffeu) / 2147483647.0;
     return static_cast<int>(static_cast<long>(unit * static_cast<double>(low + high + 1)) - low);
   }
 
  private:
-  long state_ = 1;
+  std::uint32_t state_ = 1;
 };
 
 // A 4:2:2 image of 640 x 544: 80 x 68 luma blocks and 40 x 68 of each chroma component,
