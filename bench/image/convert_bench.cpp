@@ -1,10 +1,15 @@
-// ConvertImage at 16, 24 and 32 bits next to what a user would pick instead
-// (libyuv, libswscale) and next to a plain copy of the output size.
+// ConvertImage at 16, 24 and 32 bits on every conversion path, next to what a user
+// would pick instead (libyuv, libswscale) and next to a plain copy of the output size.
+// libyuv runs at its best on this processor and also held to the instruction sets of
+// our paths (SSSE3 is its lowest vector level: held to SSE2 it converts in C), so each
+// forced path can be set beside libyuv on a processor that has no more.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 
 #include <libyuv/convert_argb.h>
+#include <libyuv/cpu_id.h>
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -56,7 +61,15 @@ void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path) {
 
 enum class YuvTarget { Rgb565, Rgb24, Argb };
 
-void Libyuv(benchmark::State& state, YuvTarget target) {
+// libyuv's processor features for each level it is held to; -1: all it finds.
+constexpr int kLibyuvSse2 = libyuv::kCpuHasX86 | libyuv::kCpuHasSSE2;
+constexpr int kLibyuvSsse3 = kLibyuvSse2 | libyuv::kCpuHasSSSE3;
+constexpr int kLibyuvAvx2 = kLibyuvSsse3 | libyuv::kCpuHasSSE41 | libyuv::kCpuHasSSE42 | libyuv::kCpuHasAVX |
+                            libyuv::kCpuHasAVX2 | libyuv::kCpuHasERMS | libyuv::kCpuHasFMA3 | libyuv::kCpuHasF16C;
+constexpr int kLibyuvBest = -1;
+
+void Libyuv(benchmark::State& state, YuvTarget target, int cpuFlags) {
+  libyuv::MaskCpuFlags(cpuFlags);
   const Frame frame = MakeFrame(state);
   const int w = frame.width, h = frame.height, half = w / 2;
   const int bytes = target == YuvTarget::Rgb565 ? 2 : (target == YuvTarget::Rgb24 ? 3 : 4);
@@ -76,6 +89,7 @@ void Libyuv(benchmark::State& state, YuvTarget target) {
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
+  libyuv::MaskCpuFlags(kLibyuvBest);
   CountPixels(state, frame);
 }
 
@@ -114,31 +128,48 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMicrosecond);
 }
 
-BENCHMARK_CAPTURE(Ours, Rgb565_Best, 16, BestConvertPath())->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb565_Avx512, 16, ConvertPath::Avx512)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb565_Avx2, 16, ConvertPath::Avx2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb565_Sse2, 16, ConvertPath::Sse2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb565_Scalar, 16, ConvertPath::Scalar)->Apply(Sizes);
-BENCHMARK_CAPTURE(Libyuv, I420ToRGB565, YuvTarget::Rgb565)->Apply(Sizes);
-BENCHMARK_CAPTURE(Swscale, RGB565LE, AV_PIX_FMT_RGB565LE, 2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Memcpy, Bytes2PerPixel, 2)->Apply(Sizes);
+struct DepthCase {
+  const char* name;
+  std::uint32_t bits;
+  YuvTarget libyuv;
+  const char* libyuvName;
+  AVPixelFormat swscale;
+};
 
-BENCHMARK_CAPTURE(Ours, Rgb24_Best, 24, BestConvertPath())->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb24_Avx512, 24, ConvertPath::Avx512)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb24_Avx2, 24, ConvertPath::Avx2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb24_Sse2, 24, ConvertPath::Sse2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb24_Scalar, 24, ConvertPath::Scalar)->Apply(Sizes);
-BENCHMARK_CAPTURE(Libyuv, I420ToRGB24, YuvTarget::Rgb24)->Apply(Sizes);
-BENCHMARK_CAPTURE(Swscale, BGR24, AV_PIX_FMT_BGR24, 3)->Apply(Sizes);
-BENCHMARK_CAPTURE(Memcpy, Bytes3PerPixel, 3)->Apply(Sizes);
+constexpr DepthCase kDepths[] = {
+    {"Rgb565", 16, YuvTarget::Rgb565, "I420ToRGB565", AV_PIX_FMT_RGB565LE},
+    {"Rgb24", 24, YuvTarget::Rgb24, "I420ToRGB24", AV_PIX_FMT_BGR24},
+    {"Rgb32", 32, YuvTarget::Argb, "I420ToARGB", AV_PIX_FMT_BGR0},
+};
 
-BENCHMARK_CAPTURE(Ours, Rgb32_Best, 32, BestConvertPath())->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb32_Avx512, 32, ConvertPath::Avx512)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb32_Avx2, 32, ConvertPath::Avx2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb32_Sse2, 32, ConvertPath::Sse2)->Apply(Sizes);
-BENCHMARK_CAPTURE(Ours, Rgb32_Scalar, 32, ConvertPath::Scalar)->Apply(Sizes);
-BENCHMARK_CAPTURE(Libyuv, I420ToARGB, YuvTarget::Argb)->Apply(Sizes);
-BENCHMARK_CAPTURE(Swscale, BGR0, AV_PIX_FMT_BGR0, 4)->Apply(Sizes);
-BENCHMARK_CAPTURE(Memcpy, Bytes4PerPixel, 4)->Apply(Sizes);
+struct LibyuvLevel {
+  const char* name;
+  int flags;
+};
+constexpr LibyuvLevel kLibyuvLevels[] = {
+    {"best", kLibyuvBest}, {"avx2", kLibyuvAvx2}, {"ssse3", kLibyuvSsse3}, {"sse2", kLibyuvSse2}};
+
+// Per depth: our paths, libyuv at each level, libswscale and a copy, side by side.
+const bool registered = [] {
+  for (const DepthCase& depth : kDepths) {
+    const std::string prefix = std::string(depth.name) + "/";
+    for (ConvertPath path : kAllConvertPaths) {
+      benchmark::RegisterBenchmark(("Ours/" + prefix + std::string(ConvertPathName(path))).c_str(), Ours, depth.bits,
+                                   path)
+          ->Apply(Sizes);
+    }
+    for (const LibyuvLevel& level : kLibyuvLevels) {
+      benchmark::RegisterBenchmark(("Libyuv/" + prefix + depth.libyuvName + "/" + level.name).c_str(), Libyuv,
+                                   depth.libyuv, level.flags)
+          ->Apply(Sizes);
+    }
+    benchmark::RegisterBenchmark(("Swscale/" + std::string(depth.name)).c_str(), Swscale, depth.swscale,
+                                 int(depth.bits / 8))
+        ->Apply(Sizes);
+    benchmark::RegisterBenchmark(("Memcpy/" + std::string(depth.name)).c_str(), Memcpy, int(depth.bits / 8))
+        ->Apply(Sizes);
+  }
+  return true;
+}();
 
 }  // namespace

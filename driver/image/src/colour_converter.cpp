@@ -19,7 +19,7 @@ ColourConverter* CreateConverter(std::uint32_t width, std::uint32_t height, std:
   c->destinationStride = bitsPerPixel / 8 * width;
   c->lumaStride = lumaStride;
   c->chromaStride = chromaStride;
-  c->convert = SelectConvertRoutine(bitsPerPixel, BestConvertPath());
+  c->convert = SelectConvertRoutine(bitsPerPixel, ChosenConvertPath());
   if (bitsPerPixel != 16 && !BuildScalarTables(*c)) return nullptr;
   return c.release();
 }

@@ -6,5 +6,6 @@
 #include "colour_converter_impl.h"
 
 ConvertRoutine Sse2Routine(std::uint32_t bitsPerPixel);
+ConvertRoutine Ssse3Routine(std::uint32_t bitsPerPixel);
 ConvertRoutine Avx2Routine(std::uint32_t bitsPerPixel);
 ConvertRoutine Avx512Routine(std::uint32_t bitsPerPixel);

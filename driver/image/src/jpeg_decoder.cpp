@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "image/decoder_settings.h"
 #include "jpeg_frame_header.h"
 #include "planar_layout.h"
 
@@ -26,6 +27,10 @@ struct JpegDecoder {
   // Minimum coded unit of the image being decoded, for the direct-write test.
   std::uint32_t mcuWidth = 0;
   std::uint32_t mcuHeight = 0;
+  // The library holds the typical Huffman tables, as it does from its start: an image
+  // whose only tables are those is then handed over without them, which spares the
+  // library building the same decoding tables again for every camera frame.
+  bool libraryHasTypicalTables = true;
 };
 
 namespace {
@@ -95,25 +100,30 @@ void CopyFrameToPlanes(const AVFrame& frame, std::uint8_t* base, const PlanarLay
   }
 }
 
-// Grows the padded input copy only when an image is larger than any before.
-bool CopyInput(JpegDecoder& d, const JpegInput& input) {
+// Copies the image, less the bytes [skipAt, skipAt + skipLength), into the padded input
+// buffer; grows it only when an image is larger than any before. The length copied.
+std::uint32_t CopyInput(JpegDecoder& d, const JpegInput& input, std::size_t skipAt, std::size_t skipLength) {
   const std::size_t needed = std::size_t{input.length} + AV_INPUT_BUFFER_PADDING_SIZE;
   if (!d.input || static_cast<std::size_t>(d.input->size) < needed) {
     av_buffer_unref(&d.input);
     d.input = av_buffer_alloc(needed + needed / 2);
-    if (!d.input) return false;
+    if (!d.input) return 0;
   }
-  std::memcpy(d.input->data, input.data, input.length);
-  std::memset(d.input->data + input.length, 0, AV_INPUT_BUFFER_PADDING_SIZE);
-  return true;
+  std::memcpy(d.input->data, input.data, skipAt);
+  const std::size_t rest = input.length - skipAt - skipLength;
+  std::memcpy(d.input->data + skipAt, input.data + skipAt + skipLength, rest);
+  std::memset(d.input->data + skipAt + rest, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+  return static_cast<std::uint32_t>(skipAt + rest);
 }
 
-// Replaces the planar buffer when the geometry changes; keeps it otherwise.
+// Replaces the planar buffer when the geometry changes; keeps it otherwise. A new
+// buffer starts zeroed: the blocks that the library leaves out of a damaged scan hold
+// zeros (or, later, the previous image's samples), never stray memory.
 bool EnsurePlanarBuffer(JpegDecoder& d, const PlanarLayout& wanted) {
   if (d.planar && d.layout == wanted) return true;
   av_buffer_unref(&d.planar);
   d.layout = wanted;
-  d.planar = av_buffer_alloc(wanted.size > 0 ? wanted.size : 1);
+  d.planar = av_buffer_allocz(wanted.size > 0 ? wanted.size : 1);
   return d.planar != nullptr;
 }
 
@@ -164,10 +174,7 @@ JpegDecoder* CreateDecoder(std::uint32_t width, std::uint32_t height) {
   if (ready) {
     d->context->opaque = d;
     d->context->get_buffer2 = GetFrameBuffer;
-    d->context->thread_count = 1;
-    // Report damaged scans as errors instead of concealing them: a frame with
-    // lost or garbled data is not delivered as if it were whole.
-    d->context->err_recognition = AV_EF_EXPLODE;
+    ApplyDecoderSettings(d->context);
     ready = avcodec_open2(d->context, codec, nullptr) == 0;
   }
   if (!ready) {
@@ -189,12 +196,21 @@ std::int32_t DecodeImage(JpegDecoder* decoder, const JpegInput* input, DecodedIm
       av_image_check_size(header.width, header.height, 0, nullptr) < 0 ||
       !MakePlanarLayout(header.width, header.height, header.mode, wanted))
     return -1;
-  if (!EnsurePlanarBuffer(d, wanted) || !CopyInput(d, *input)) return -1;
+  if (!EnsurePlanarBuffer(d, wanted)) return -1;
+  const bool onlyTypicalTables = header.typicalTablesAt != 0 && !header.otherTables;
+  const bool skipTables = onlyTypicalTables && d.libraryHasTypicalTables;
+  const std::uint32_t length =
+      CopyInput(d, *input, skipTables ? header.typicalTablesAt : 0, skipTables ? header.typicalTablesLength : 0);
+  if (length == 0) return -1;
   d.mcuWidth = header.mcuWidth;
   d.mcuHeight = header.mcuHeight;
+  // An image with tables of its own leaves them in the library.
+  if (header.otherTables) d.libraryHasTypicalTables = false;
+  if (onlyTypicalTables) d.libraryHasTypicalTables = true;
 
-  if (!RunLibrary(d, input->length)) {
-    avcodec_flush_buffers(d.context);  // the next image starts from scratch
+  if (!RunLibrary(d, length)) {
+    avcodec_flush_buffers(d.context);   // the next image starts from scratch
+    d.libraryHasTypicalTables = false;  // its tables may have been taken in part
     return -1;
   }
   // The library may still disagree with the header read above (a second frame

@@ -1,10 +1,41 @@
 #include "jpeg_frame_header.h"
 
+#include <cstring>
+
 #include "image/jpeg_decoder.h"
+#include "image/jpeg_header.h"
 
 namespace {
 
-constexpr std::uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kSof0 = 0xC0;
+constexpr std::uint8_t kSoi = 0xD8, kEoi = 0xD9, kSos = 0xDA, kSof0 = 0xC0, kDht = 0xC4;
+
+// The constant header's DHT segment, from its marker on: the four typical tables.
+constexpr std::size_t kTypicalTablesAt = 136, kTypicalTablesLength = 420;
+
+void NoteTables(const std::uint8_t* data, std::size_t at, std::uint32_t segmentLength, FrameHeader& header) {
+  const std::size_t marker = at - 2;
+  const bool typical =
+      segmentLength + 2 == kTypicalTablesLength &&
+      std::memcmp(data + marker, JpegHeaderTemplate.data() + kTypicalTablesAt, kTypicalTablesLength) == 0;
+  if (typical && header.typicalTablesAt == 0) {
+    header.typicalTablesAt = marker;
+    header.typicalTablesLength = kTypicalTablesLength;
+  } else {
+    header.otherTables = true;
+  }
+}
+
+// A DHT marker anywhere in the `length` bytes at `data` (entropy-coded data holds 0xFF
+// only as FF 00 or before a marker).
+bool HasTablesFrom(const std::uint8_t* data, std::size_t length) {
+  const std::uint8_t* end = data + length;
+  for (const std::uint8_t* at = data; at + 1 < end; ++at) {
+    at = static_cast<const std::uint8_t*>(std::memchr(at, 0xFF, static_cast<std::size_t>(end - at - 1)));
+    if (at == nullptr) return false;
+    if (at[1] == kDht) return true;
+  }
+  return false;
+}
 
 struct Sampling {
   std::uint8_t factors[3];  // horizontal << 4 | vertical, components 1 to 3
@@ -50,6 +81,9 @@ bool ParseSof0(const std::uint8_t* segment, std::uint32_t length, FrameHeader& h
 bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& header) {
   if (length < 4 || data[0] != 0xFF || data[1] != kSoi) return false;
   std::size_t at = 2;
+  bool found = false;
+  header.typicalTablesAt = header.typicalTablesLength = 0;
+  header.otherTables = false;
   while (at + 1 < length) {
     if (data[at] != 0xFF) {  // stray byte between segments: skip, as the decoder does
       ++at;
@@ -62,11 +96,20 @@ bool ReadFrameHeader(const std::uint8_t* data, std::size_t length, FrameHeader& 
     }
     at += 2;
     if (IsStandalone(marker)) continue;
-    if (marker == kEoi || marker == kSos || marker == 0x00) return false;
+    if (marker == kEoi || marker == 0x00) return false;
     if (at + 2 > length) return false;
     const std::uint32_t segmentLength = Read16(data + at);
     if (segmentLength < 2 || at + segmentLength > length) return false;
-    if (IsFrameHeader(marker)) return marker == kSof0 && ParseSof0(data + at + 2, segmentLength - 2, header);
+    // The library would make a picture even of a scan without a byte of data.
+    if (marker == kSos) {
+      if (HasTablesFrom(data + at + segmentLength, length - at - segmentLength)) header.otherTables = true;
+      return found && at + segmentLength < length;
+    }
+    if (marker == kDht) NoteTables(data, at, segmentLength, header);
+    if (IsFrameHeader(marker) && !found) {
+      if (marker != kSof0 || !ParseSof0(data + at + 2, segmentLength - 2, header)) return false;
+      found = true;
+    }
     at += segmentLength;
   }
   return false;

@@ -1,7 +1,10 @@
-// 128-bit lane operations for the vector kernels (SSE2, every x86-64 processor).
+// 128-bit lane operations for the vector kernels: SSE2 (every x86-64 processor), and
+// SSSE3, whose byte shuffle makes the 24-bit store one instruction. The two are distinct
+// instantiations, so no code built for SSSE3 can end up in the SSE2 path.
 #pragma once
 
 #include <emmintrin.h>
+#include <tmmintrin.h>
 
 #include <cstdint>
 #include <cstring>
@@ -10,7 +13,8 @@
 
 namespace vector_kernels {
 
-struct Sse2 {
+template <bool kByteShuffle>
+struct Vector128 {
   using Reg = __m128i;
   static constexpr std::uint32_t kBlocks = 8;  // 16-bit lanes, one 2 x 2 block each
 
@@ -58,13 +62,7 @@ struct Sse2 {
   // Four pixels as 12 bytes. Unless exact, 16 bytes are written; the 4 extra
   // bytes belong to the next pixels and are overwritten by their store.
   static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
-    const Reg lowDwords = _mm_set_epi32(0, -1, 0, -1);
-    const Reg lowQword = _mm_set_epi32(0, 0, -1, -1);
-    // Each qword: its two pixels' 3 bytes side by side (the top bytes are 0).
-    const Reg pairs =
-        _mm_or_si128(_mm_and_si128(dwords, lowDwords), _mm_srli_epi64(_mm_andnot_si128(lowDwords, dwords), 8));
-    const Reg packed =
-        _mm_or_si128(_mm_and_si128(pairs, lowQword), _mm_srli_si128(_mm_andnot_si128(lowQword, pairs), 2));
+    const Reg packed = SqueezeDwordsTo3Bytes(dwords);
     if (!exact) {
       _mm_storeu_si128(reinterpret_cast<Reg*>(at), packed);
       return;
@@ -73,6 +71,23 @@ struct Sse2 {
     const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
     std::memcpy(at + 8, &tail, 4);
   }
+
+  // The low three bytes of each dword, packed into the low 12 bytes.
+  static Reg SqueezeDwordsTo3Bytes(Reg dwords) {
+    if constexpr (kByteShuffle) {
+      return _mm_shuffle_epi8(dwords, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+    } else {
+      const Reg lowDwords = _mm_set_epi32(0, -1, 0, -1);
+      const Reg lowQword = _mm_set_epi32(0, 0, -1, -1);
+      // Each qword: its two pixels' 3 bytes side by side (the top bytes are 0).
+      const Reg pairs =
+          _mm_or_si128(_mm_and_si128(dwords, lowDwords), _mm_srli_epi64(_mm_andnot_si128(lowDwords, dwords), 8));
+      return _mm_or_si128(_mm_and_si128(pairs, lowQword), _mm_srli_si128(_mm_andnot_si128(lowQword, pairs), 2));
+    }
+  }
 };
+
+using Sse2 = Vector128<false>;
+using Ssse3 = Vector128<true>;
 
 }  // namespace vector_kernels

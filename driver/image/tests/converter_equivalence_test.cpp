@@ -3,7 +3,9 @@
 // scalar routines, byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
+#include <string>
 
 #include "colour_tables.h"
 #include "converter_test_support.h"
@@ -100,16 +102,15 @@ TEST(ScalarReference, Rgb24And32MatchTheOffsetFormulasForAllTriples) {
   }
 }
 
-std::vector<ConvertPath> VectorPaths() {
-  std::vector<ConvertPath> paths;
-  for (ConvertPath path : {ConvertPath::Sse2, ConvertPath::Avx2, ConvertPath::Avx512})
-    if (ConvertPathSupported(path)) paths.push_back(path);
-  return paths;
-}
-
-const char* Name(ConvertPath path) {
-  return path == ConvertPath::Avx512 ? "AVX-512" : (path == ConvertPath::Avx2 ? "AVX2" : "SSE2");
-}
+// Every vector path, each run where the processor has it and reported as skipped
+// elsewhere.
+class VectorPaths : public ::testing::TestWithParam<ConvertPath> {
+ protected:
+  void SetUp() override {
+    if (!ConvertPathSupported(GetParam())) GTEST_SKIP() << "this processor has no " << Name(GetParam());
+  }
+  static std::string Name(ConvertPath path) { return std::string(ConvertPathName(path)); }
+};
 
 struct Depth {
   std::uint32_t bits, blueFirst;
@@ -119,6 +120,7 @@ constexpr Depth kDepths[] = {{16, 0}, {24, 1}, {24, 0}, {32, 1}, {32, 0}};
 // Converts the same image with the scalar and the vector path, `phases`
 // times, and compares every output byte.
 void ExpectSameOutput(ConvertPath path, const Depth& depth, Yuv420Image& image, std::uint32_t phases) {
+  const std::string_view name = ConvertPathName(path);
   auto scalar = MakeConverter(image.width, image.height, depth.bits, depth.blueFirst);
   auto vector = MakeConverter(image.width, image.height, depth.bits, depth.blueFirst, path);
   const std::size_t bytes = depth.bits / 8 * image.width * image.height;
@@ -130,7 +132,7 @@ void ExpectSameOutput(ConvertPath path, const Depth& depth, Yuv420Image& image, 
     for (std::size_t i = 0; i < bytes; ++i) {
       if (actual[i] != expected[i]) {
         const std::size_t pixel = i / (depth.bits / 8);
-        FAIL() << Name(path) << " " << depth.bits << " bits, blue first " << depth.blueFirst << ", phase " << phase
+        FAIL() << name << " " << depth.bits << " bits, blue first " << depth.blueFirst << ", phase " << phase
                << ", pixel " << pixel % image.width << "," << pixel / image.width << " of " << image.width << "x"
                << image.height << ": Y " << int(image.Y()[pixel]);
       }
@@ -138,34 +140,67 @@ void ExpectSameOutput(ConvertPath path, const Depth& depth, Yuv420Image& image, 
   }
 }
 
-TEST(VectorPaths, MatchTheScalarReferenceForAllTriplesAndPhases) {
-  for (ConvertPath path : VectorPaths()) {
-    for (const Depth& depth : kDepths) {
-      for (int cb = 0; cb < 256; ++cb) {
-        Yuv420Image image = AllLumaAndCrFor(static_cast<std::uint8_t>(cb));
-        ExpectSameOutput(path, depth, image, depth.bits == 16 ? 4 : 1);
-        if (HasFatalFailure()) return;
-      }
+TEST_P(VectorPaths, MatchTheScalarReferenceForAllTriplesAndPhases) {
+  for (const Depth& depth : kDepths) {
+    for (int cb = 0; cb < 256; ++cb) {
+      Yuv420Image image = AllLumaAndCrFor(static_cast<std::uint8_t>(cb));
+      ExpectSameOutput(GetParam(), depth, image, depth.bits == 16 ? 4 : 1);
+      if (HasFatalFailure()) return;
     }
   }
 }
 
 // Widths that leave a tail to the scalar routine, and random content.
-TEST(VectorPaths, MatchTheScalarReferenceAtEveryWidthAndOddSizes) {
+TEST_P(VectorPaths, MatchTheScalarReferenceAtEveryWidthAndOddSizes) {
   std::mt19937 random(42);
-  for (ConvertPath path : VectorPaths()) {
-    for (const Depth& depth : kDepths) {
-      for (std::uint32_t width :
-           {2u, 4u, 14u, 16u, 30u, 32u, 34u, 62u, 64u, 66u, 98u, 126u, 128u, 130u, 318u, 320u, 322u, 640u, 7u, 33u}) {
-        Yuv420Image image(width, 6);
-        for (auto& byte : image.bytes) byte = static_cast<std::uint8_t>(random());
-        ExpectSameOutput(path, depth, image, depth.bits == 16 ? 4 : 1);
-        if (HasFatalFailure()) return;
-      }
+  for (const Depth& depth : kDepths) {
+    for (std::uint32_t width :
+         {2u, 4u, 14u, 16u, 30u, 32u, 34u, 62u, 64u, 66u, 98u, 126u, 128u, 130u, 318u, 320u, 322u, 640u, 7u, 33u}) {
+      Yuv420Image image(width, 6);
+      for (auto& byte : image.bytes) byte = static_cast<std::uint8_t>(random());
+      ExpectSameOutput(GetParam(), depth, image, depth.bits == 16 ? 4 : 1);
+      if (HasFatalFailure()) return;
     }
   }
 }
 
-TEST(VectorPaths, TheBestPathIsSupported) { EXPECT_TRUE(ConvertPathSupported(BestConvertPath())); }
+INSTANTIATE_TEST_SUITE_P(EachPath, VectorPaths,
+                         ::testing::Values(ConvertPath::Sse2, ConvertPath::Ssse3, ConvertPath::Avx2,
+                                           ConvertPath::Avx512),
+                         [](const testing::TestParamInfo<ConvertPath>& path) {
+                           return std::string(ConvertPathName(path.param));
+                         });
+
+TEST(ConvertPaths, TheBestPathIsSupported) { EXPECT_TRUE(ConvertPathSupported(BestConvertPath())); }
+
+// A scoped $VELMAR_CONVERT_PATH.
+class ConvertPathVariable {
+ public:
+  explicit ConvertPathVariable(const char* value) { setenv("VELMAR_CONVERT_PATH", value, 1); }
+  ~ConvertPathVariable() { unsetenv("VELMAR_CONVERT_PATH"); }
+  ConvertPathVariable(const ConvertPathVariable&) = delete;
+  ConvertPathVariable& operator=(const ConvertPathVariable&) = delete;
+};
+
+// New converters take the path the variable names when the processor runs it, and the
+// fastest one for a path it lacks or a name that is no path.
+TEST(ConvertPaths, TheVariableChoosesThePathOfNewConverters) {
+  for (ConvertPath path : kAllConvertPaths) {
+    const std::string name(ConvertPathName(path));
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ConvertPathNamed(name), path);
+    const ConvertPathVariable variable(name.c_str());
+    const ConvertPath expected = ConvertPathSupported(path) ? path : BestConvertPath();
+    EXPECT_EQ(ChosenConvertPath(), expected);
+    for (const Depth& depth : kDepths) {
+      const ConverterPtr fresh(CreateConverter(64, 8, 64, 32, depth.bits, depth.blueFirst));
+      ASSERT_NE(fresh, nullptr);
+      EXPECT_EQ(fresh->convert, SelectConvertRoutine(depth.bits, expected)) << depth.bits << " bits";
+    }
+  }
+  const ConvertPathVariable unknown("mmx");
+  EXPECT_EQ(ChosenConvertPath(), BestConvertPath());
+  EXPECT_FALSE(ConvertPathNamed("mmx").has_value());
+}
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "image/jpeg_header.h"
@@ -187,12 +188,16 @@ TEST(DecodeImage, BrokenImagesFailOrDecodeAndLeaveTheDecoderUsable) {
   Bytes notJpeg(good.begin() + 2, good.end());
   EXPECT_EQ(Decode(decoder.get(), notJpeg, result), -1);
 
-  // Damaged scans are reported, not concealed.
+  // A damaged or cut scan gives what the library makes of it, sample for sample.
   Bytes corrupt = good;
   for (std::size_t i = kJpegHeaderSize + 50; i < corrupt.size() - 2; i += 37) corrupt[i] ^= 0x5A;
-  EXPECT_EQ(Decode(decoder.get(), corrupt, result), -1);
   Bytes truncatedScan(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2));
-  EXPECT_EQ(Decode(decoder.get(), truncatedScan, result), -1);
+  for (const Bytes* damaged : {&corrupt, &truncatedScan}) {
+    auto fresh = MakeDecoder();
+    ASSERT_EQ(Decode(fresh.get(), *damaged, result), 153600);
+    ExpectPlanesEqual(result, DecodeWithLibav(*damaged));
+  }
+  EXPECT_GT(Decode(decoder.get(), corrupt, result), 0);
 
   // Up to 14 bytes after the end-of-image marker, as the camera sends them, are fine.
   Bytes trailing = good;
@@ -202,6 +207,56 @@ TEST(DecodeImage, BrokenImagesFailOrDecodeAndLeaveTheDecoderUsable) {
   ASSERT_EQ(Decode(decoder.get(), good, result), 153600);
   const Bytes file = EncodeJpeg({.seed = 5});
   ExpectPlanesEqual(result, DecodeWithLibav(file));
+}
+
+// Images with the typical tables and images with tables of their own, in turns: every
+// image decodes with its own tables, whatever the image before it held.
+TEST(DecodeImage, TablesOfEachImageHoldWhateverTheImageBeforeHeld) {
+  const Bytes ownTables = EncodeJpeg({.optimizeTables = true, .seed = 9});
+  ASSERT_NE(Segments(ownTables, 0xC4), Segments(CameraImageFrom(ownTables, 320, 240), 0xC4));
+  auto decoder = MakeDecoder();
+  DecodedImage result{};
+  for (unsigned seed : {1u, 2u}) {
+    const Bytes camera = EncodeJpeg({.seed = seed});
+    for (int repeat = 0; repeat < 2; ++repeat) {
+      SCOPED_TRACE(testing::Message() << "camera image " << seed << ", decode " << repeat);
+      ASSERT_EQ(Decode(decoder.get(), CameraImageFrom(camera, 320, 240), result), 153600);
+      ExpectPlanesEqual(result, DecodeWithLibav(camera));
+    }
+    SCOPED_TRACE("image with its own tables");
+    ASSERT_EQ(Decode(decoder.get(), ownTables, result), 153600);
+    ExpectPlanesEqual(result, DecodeWithLibav(ownTables));
+  }
+}
+
+// An image with the typical tables before its first scan and tables of its own between
+// its scans leaves the latter in the library: the next camera image brings its tables.
+TEST(DecodeImage, TablesBetweenScansCountAsTablesOfTheImage) {
+  Bytes scans = EncodeJpeg({.optimizeTables = true, .scanPerComponent = true});
+  const auto find = [&scans](std::uint8_t marker) {
+    const Bytes pair = {0xFF, marker};
+    return std::size_t(std::search(scans.begin(), scans.end(), pair.begin(), pair.end()) - scans.begin());
+  };
+  std::size_t scanCount = 0;
+  for (std::size_t i = 0; i + 1 < scans.size(); ++i) scanCount += scans[i] == 0xFF && scans[i + 1] == 0xDA;
+  ASSERT_EQ(scanCount, 3u);
+  // The tables before the first scan give way to the typical ones.
+  const std::size_t first = find(0xC4);
+  ASSERT_LT(first, find(0xDA));
+  for (std::size_t at = first; at < find(0xDA); at = find(0xC4)) {
+    const std::size_t length = 2 + (std::size_t{scans[at + 2]} << 8 | scans[at + 3]);
+    scans.erase(scans.begin() + std::ptrdiff_t(at), scans.begin() + std::ptrdiff_t(at + length));
+  }
+  ASSERT_LT(find(0xDA), find(0xC4)) << "tables between the scans";
+  const Bytes camera = CameraImageFrom(EncodeJpeg({}), 320, 240);
+  scans.insert(scans.begin() + std::ptrdiff_t(first), camera.begin() + 136, camera.begin() + 556);  // typical DHT
+
+  auto decoder = MakeDecoder();
+  DecodedImage result{};
+  ASSERT_EQ(Decode(decoder.get(), camera, result), 153600);
+  Decode(decoder.get(), scans, result);  // its first scan does not decode well with these tables
+  ASSERT_EQ(Decode(decoder.get(), camera, result), 153600);
+  ExpectPlanesEqual(result, DecodeWithLibav(camera));
 }
 
 // Sizes that are not whole MCUs, or whose rows are not 32-byte multiples,

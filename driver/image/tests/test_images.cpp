@@ -12,6 +12,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include "image/decoder_settings.h"
 #include "image/jpeg_header.h"
 
 Bytes EncodeJpeg(const EncodeOptions& o) {
@@ -29,6 +30,13 @@ Bytes EncodeJpeg(const EncodeOptions& o) {
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, o.quality, TRUE);
   if (o.progressive) jpeg_simple_progression(&c);
+  c.optimize_coding = o.optimizeTables ? TRUE : FALSE;
+  static const jpeg_scan_info kScanPerComponent[3] = {
+      {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+  if (o.scanPerComponent) {
+    c.scan_info = kScanPerComponent;
+    c.num_scans = 3;
+  }
   for (int i = 0; i < o.components; ++i) {
     c.comp_info[i].h_samp_factor = o.sampling.horizontal[i];
     c.comp_info[i].v_samp_factor = o.sampling.vertical[i];
@@ -111,11 +119,27 @@ Bytes CameraImageFrom(const Bytes& jpeg, std::uint16_t width, std::uint16_t heig
   return image;
 }
 
+namespace {
+
+// The library's own buffers, zeroed, as the decoder's planes start: the blocks a damaged
+// scan leaves out hold zeros on both sides.
+int ZeroedFrameBuffer(AVCodecContext* context, AVFrame* frame, int flags) {
+  const int result = avcodec_default_get_buffer2(context, frame, flags);
+  for (int plane = 0; result == 0 && plane < AV_NUM_DATA_POINTERS && frame->buf[plane]; ++plane) {
+    std::memset(frame->buf[plane]->data, 0, frame->buf[plane]->size);
+  }
+  return result;
+}
+
+}  // namespace
+
 ReferencePlanes DecodeWithLibav(const Bytes& jpeg) {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
   AVCodecContext* context = avcodec_alloc_context3(codec);
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
+  ApplyDecoderSettings(context);
+  context->get_buffer2 = ZeroedFrameBuffer;
   ReferencePlanes planes;
   if (avcodec_open2(context, codec, nullptr) == 0 && av_new_packet(packet, static_cast<int>(jpeg.size())) == 0) {
     std::memcpy(packet->data, jpeg.data(), jpeg.size());

@@ -26,7 +26,9 @@ struct EncodeOptions {
   SamplingFactors sampling = k422;
   int quality = 50;
   bool progressive = false;
-  unsigned seed = 1;  // varies the picture
+  bool optimizeTables = false;    // Huffman tables made for the picture, not the typical ones
+  bool scanPerComponent = false;  // three scans, each with the tables it uses before it
+  unsigned seed = 1;              // varies the picture
 };
 
 // A baseline JPEG file of a smooth picture with some texture.
@@ -43,7 +45,8 @@ struct ReferencePlanes {
   std::vector<Bytes> rows[3];  // per plane, each row's samples
 };
 
-// libavcodec's decode of the file, each plane cropped to its visible samples.
+// libavcodec's decode of the file, set up as the decoder sets it up, each plane cropped
+// to its visible samples.
 ReferencePlanes DecodeWithLibav(const Bytes& jpeg);
 
 // Byte offset just past the SOS segment of a JPEG file.

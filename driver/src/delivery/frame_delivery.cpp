@@ -21,29 +21,39 @@ bool OutputReady(const VlmDevice& device) {
   if (device.jpegWorkBuffer == nullptr) return false;
   if (device.outputFormat == VLM_FORMAT_JPEG) return true;
   if (device.decoder == nullptr) return false;
-  return !IsRgbFormat(device.outputFormat) || (device.yuv420Buffer != nullptr && device.converter != nullptr);
+  return !IsRgbFormat(device.outputFormat) || device.converter != nullptr;
 }
 
 bool CanDeliver(const VlmDevice* device) {
   return IsOpenAndPresent(device) && device->frameCounter >= 2 && OutputReady(*device);
 }
 
-// One chroma plane of a 4:2:2 image (`height` rows of `chromaWidth` bytes) reduced to
-// 4:2:0: its even rows, packed.
-void KeepEvenChromaRows(const BYTE* source, BYTE* destination, DWORD chromaWidth, DWORD height) {
-  for (DWORD row = 0; row < height / 2; ++row) {
-    std::memcpy(destination + row * chromaWidth, source + 2 * row * chromaWidth, chromaWidth);
-  }
+// A frame is marked with the counter that chose it, not the counter at the time of
+// marking: a frame that began while this one was delivered completes the one after it,
+// and the next read hands that out instead of skipping it.
+void MarkDelivered(VlmDevice& device, const RebuiltImage& image) {
+  device.deliveredFrame = image.frameCounter;
+  device.failedDecodes = 0;
 }
 
-void MarkDelivered(VlmDevice& device, const RebuiltImage& image) { device.deliveredFrame = image.frameCounter; }
+// A frame whose decoding failed stays undelivered, so that a failure that can pass (a
+// fault, memory) gets another read; but a frame is decoded at most this often: a damaged
+// frame that the library refuses every time is then consumed, and the reads wait for
+// the next frame instead of decoding the same one on every call.
+constexpr DWORD kDecodeAttemptsPerFrame = 4;
+
+void CountFailedDecode(VlmDevice& device, const RebuiltImage& image) {
+  if (device.failedDecodeFrame != image.frameCounter) {
+    device.failedDecodeFrame = image.frameCounter;
+    device.failedDecodes = 0;
+  }
+  if (++device.failedDecodes >= kDecodeAttemptsPerFrame) MarkDelivered(device, image);
+}
 
 // The decoded frame in the output format; the bytes written, or 0 when `capacity` is too
 // small or the conversion fails.
 DWORD WriteDecodedFrame(VlmDevice& device, const DecodedImage& decoded, DWORD decodedSize, BYTE* destination,
                         DWORD capacity) {
-  const DWORD width = device.frameWidth;
-  const DWORD height = device.frameHeight;
   if (device.outputFormat == VLM_FORMAT_YUV422P) {
     if (capacity < decodedSize) return 0;
     std::memcpy(destination, decoded.yPlane, decodedSize);
@@ -51,16 +61,12 @@ DWORD WriteDecodedFrame(VlmDevice& device, const DecodedImage& decoded, DWORD de
   }
   if (capacity < device.outputImageSize) return 0;
   if (device.outputFormat == VLM_FORMAT_YUV420P) {
-    ReduceChromaTo420(decoded.yPlane, destination, width, height);
+    ReduceChromaTo420(decoded.yPlane, destination, device.frameWidth, device.frameHeight);
     return device.outputImageSize;
   }
-  // The converter reads luma straight from the decoder's plane, which holds the same
-  // samples a 4:2:0 copy would: only the chroma planes are reduced.
-  BYTE* const cb = device.yuv420Buffer + width * height;
-  BYTE* const cr = device.yuv420Buffer + width * height * 5 / 4;
-  KeepEvenChromaRows(decoded.cbPlane, cb, width / 2, height);
-  KeepEvenChromaRows(decoded.crPlane, cr, width / 2, height);
-  const ImagePlanes planes{destination, decoded.yPlane, cb, cr};
+  // The converter reads the decoder's planes as they are: its chroma stride of two
+  // 4:2:2 rows takes the even rows, the very samples a 4:2:0 copy would hold.
+  const ImagePlanes planes{destination, decoded.yPlane, decoded.cbPlane, decoded.crPlane};
   return ConvertImage(device.converter, &planes, 0) >= 0 ? device.outputImageSize : 0;
 }
 
@@ -93,8 +99,10 @@ DWORD ReadNewFrame(VlmDevice* device, BYTE* buffer, DWORD count) {
   }
   DecodedImage decoded{};
   const std::int32_t decodedSize = DecodeFrameKeepingFaults(*device, decoded);
-  // Not marked: the next read tries the newest frame again.
-  if (decodedSize <= 0) return 0;
+  if (decodedSize <= 0) {
+    CountFailedDecode(*device, image);
+    return 0;
+  }
   const DWORD delivered = WriteDecodedFrame(*device, decoded, static_cast<DWORD>(decodedSize), buffer, count);
   MarkDelivered(*device, image);
   return delivered;
@@ -127,8 +135,17 @@ BOOL FetchNewFrame(VlmDevice* device, BYTE* image, DWORD imageLength, BYTE* jpeg
     return sizes[0] > 0;
   }
   DecodedImage decoded{};
-  const std::int32_t decodedSize = DecodeFrame(*device, decoded);
-  if (decodedSize <= 0) return FALSE;
+  std::int32_t decodedSize = 0;
+  try {
+    decodedSize = DecodeFrame(*device, decoded);
+  } catch (...) {  // the dispatcher answers FALSE; the attempt counts all the same
+    CountFailedDecode(*device, rebuilt);
+    throw;
+  }
+  if (decodedSize <= 0) {
+    CountFailedDecode(*device, rebuilt);
+    return FALSE;
+  }
   sizes[0] = WriteDecodedFrame(*device, decoded, static_cast<DWORD>(decodedSize), image, imageLength);
   MarkDelivered(*device, rebuilt);
   return sizes[0] > 0;

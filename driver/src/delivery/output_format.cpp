@@ -42,6 +42,11 @@ BOOL SetOutputFormat(VlmDevice* device, DWORD format, DWORD sizeIndex) {
   DestroyConverter(device->converter);
   device->converter = nullptr;
 
+  // Frames already in the slots were captured for the old format and size: none of them
+  // is handed out behind the new header or through the new decoder.
+  device->deliveredFrame = device->frameCounter.load();
+  device->failedDecodes = 0;
+
   const auto [width, height] = kFrameSizes[sizeIndex];
   device->sizeIndex = sizeIndex;
   device->frameWidth = width;
@@ -52,9 +57,13 @@ BOOL SetOutputFormat(VlmDevice* device, DWORD format, DWORD sizeIndex) {
 
   if (format != VLM_FORMAT_JPEG) device->decoder = CreateDecoder(width, height);
   if (format <= VLM_FORMAT_RGB32) {
+    // Delivery no longer reads it (see the converter below); the device's start-up still
+    // requires it.
     device->yuv420Buffer = static_cast<BYTE*>(LocalAlloc(LPTR, width * height * 3 / 2));
     const DWORD blueFirst = format == VLM_FORMAT_RGB565 ? 0 : 1;
-    device->converter = CreateConverter(width, height, width, width / 2, device->bitsPerPixel, blueFirst);
+    // The converter reads the decoder's 4:2:2 chroma planes, every other row (a stride
+    // of two rows of width / 2): no reduced copy is made.
+    device->converter = CreateConverter(width, height, width, width, device->bitsPerPixel, blueFirst);
   }
   return TRUE;
 }

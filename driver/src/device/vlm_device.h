@@ -74,6 +74,9 @@ struct VlmDevice {
   std::atomic<DWORD> frameCounter{0};
   std::atomic<DWORD> writeSlot{0};
   std::atomic<DWORD> deliveredFrame{0};
+  // The frame (by the counter that chose it) whose decoding failed last, and how often.
+  DWORD failedDecodeFrame = 0;
+  DWORD failedDecodes = 0;
 
   JpegDecoder* decoder = nullptr;        // none for VLM_FORMAT_JPEG
   BYTE* yuv420Buffer = nullptr;          // width * height * 3 / 2, for the RGB formats

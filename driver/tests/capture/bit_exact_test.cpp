@@ -1,18 +1,25 @@
 // What we deliver against independent work on the same frames: the RGB images of
-// GET_FRAME equal decoding the JPEG image delivered with them (libavcodec), reducing to
+// GET_FRAME, on every conversion path the processor runs, equal decoding the JPEG image
+// delivered with them with libavcodec (set up as the decoder sets it up), reducing to
 // 4:2:0 and converting with the scalar reference, dither phase included; and another
 // decoder, libjpeg-turbo, reads every JPEG image we deliver.
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 #include "capture_test_support.h"
-#include "image/chroma.h"
 #include "image/colour_converter.h"
 #include "image/convert_path.h"
-#include "image/jpeg_decoder.h"
+#include "image/decoder_settings.h"
 
 namespace {
 
@@ -36,24 +43,46 @@ struct SizeCase {
 constexpr RgbCase kRgbFormats[] = {{VLM_FORMAT_RGB565, 16, 0}, {VLM_FORMAT_RGB24, 24, 1}, {VLM_FORMAT_RGB32, 32, 1}};
 constexpr SizeCase kSizes[] = {{VLM_SIZE_640X480, 640, 480}, {VLM_SIZE_320X240, 320, 240}};
 
-struct DecoderDeleter {
-  void operator()(JpegDecoder* decoder) const { DestroyDecoder(decoder); }
-};
 struct ConverterDeleter {
   void operator()(ColourConverter* converter) const { DestroyConverter(converter); }
 };
 
+// libavcodec's planes of a JPEG image reduced to 4:2:0 (Y, then the even rows of Cb and
+// of Cr); empty when the library cannot decode it as 4:2:2.
+Bytes LibavcodecPlanes420(const Bytes& jpeg, const SizeCase& size) {
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MJPEG);
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  ApplyDecoderSettings(context);
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  Bytes planar;
+  if (avcodec_open2(context, codec, nullptr) == 0 && av_new_packet(packet, static_cast<int>(jpeg.size())) == 0) {
+    std::memcpy(packet->data, jpeg.data(), jpeg.size());
+    if (avcodec_send_packet(context, packet) == 0 && avcodec_receive_frame(context, frame) == 0 &&
+        frame->format == AV_PIX_FMT_YUVJ422P && frame->width == int(size.width) && frame->height == int(size.height)) {
+      for (DWORD row = 0; row < size.height; ++row) {
+        const uint8_t* y = frame->data[0] + row * frame->linesize[0];
+        planar.insert(planar.end(), y, y + size.width);
+      }
+      for (int plane = 1; plane < 3; ++plane)
+        for (DWORD row = 0; row < size.height; row += 2) {
+          const uint8_t* c = frame->data[plane] + row * frame->linesize[plane];
+          planar.insert(planar.end(), c, c + size.width / 2);
+        }
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&context);
+  return planar;
+}
+
 // The reference image of a delivered JPEG: libavcodec's planes, chroma reduced, and the
 // table-driven scalar conversion with the given dither phase.
 Bytes ReferenceRgb(const Bytes& jpeg, const RgbCase& rgb, const SizeCase& size, uint32_t phase) {
-  const std::unique_ptr<JpegDecoder, DecoderDeleter> decoder(CreateDecoder(size.width, size.height));
-  const JpegInput input{jpeg.data(), static_cast<uint32_t>(jpeg.size())};
-  DecodedImage decoded{};
-  if (DecodeImage(decoder.get(), &input, &decoded) <= 0) return {};
+  const Bytes planar = LibavcodecPlanes420(jpeg, size);
+  if (planar.empty()) return {};
   const uint32_t pixels = size.width * size.height;
-  Bytes planar(pixels * 3 / 2);
-  ReduceChromaTo420(decoded.yPlane, planar.data(), size.width, size.height);
-
   const std::unique_ptr<ColourConverter, ConverterDeleter> converter(
       CreateConverter(size.width, size.height, size.width, size.width / 2, rgb.bitsPerPixel, rgb.blueFirst));
   Bytes rgbImage(pixels * rgb.bitsPerPixel / 8);
@@ -66,7 +95,17 @@ Bytes ReferenceRgb(const Bytes& jpeg, const RgbCase& rgb, const SizeCase& size, 
   return rgbImage;
 }
 
-TEST(BitExactTest, RgbFramesEqualTheReferencePipelineOnTheirOwnJpeg) {
+// The driver's converters take the path named by $VELMAR_CONVERT_PATH at SET_FORMAT.
+class BitExactTest : public ::testing::TestWithParam<ConvertPath> {
+ protected:
+  void SetUp() override {
+    if (!ConvertPathSupported(GetParam())) GTEST_SKIP() << "this processor has no " << ConvertPathName(GetParam());
+    setenv("VELMAR_CONVERT_PATH", std::string(ConvertPathName(GetParam())).c_str(), 1);
+  }
+  void TearDown() override { unsetenv("VELMAR_CONVERT_PATH"); }
+};
+
+TEST_P(BitExactTest, RgbFramesEqualTheReferencePipelineOnTheirOwnJpeg) {
   CameraSession session("sensor=2,fps=0");
   for (const SizeCase& size : kSizes) {
     for (const RgbCase& rgb : kRgbFormats) {
@@ -86,6 +125,11 @@ TEST(BitExactTest, RgbFramesEqualTheReferencePipelineOnTheirOwnJpeg) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(EachConvertPath, BitExactTest, ::testing::ValuesIn(kAllConvertPaths),
+                         [](const testing::TestParamInfo<ConvertPath>& path) {
+                           return std::string(ConvertPathName(path.param));
+                         });
 
 TEST(BitExactTest, LibjpegTurboDecodesEveryDeliveredJpeg) {
   CameraSession session("sensor=2,fps=0");

@@ -5,11 +5,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "capture_test_support.h"
 #include "delivery/frame_decode.h"
@@ -345,3 +349,151 @@ TEST_F(ScriptedDeliveryTest, MissingDecodingObjectsAfterSetFormatDeliverNothing)
 }
 
 }  // namespace
+
+// ---- how often a failing frame is decoded ----
+
+TEST_F(DecoderFaultTest, AFrameThatKeepsFailingIsDecodedFourTimesThenConsumed) {
+  for (const DecodeRoutine routine : {&FailingDecode, &FaultingDecode}) {
+    SCOPED_TRACE(routine == &FailingDecode ? "failing decoder" : "faulting decoder");
+    const uint32_t first = starts_ + 1;
+    Play({Frame(first), Frame(first + 1)});
+    decodeCalls = 0;
+    SetDecodeRoutine(routine);
+    Bytes jpeg(40960);
+    DWORD sizes[2] = {};
+    // Both paths share the count: three reads and a frame request.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      EXPECT_EQ(session_.Read(buffer_, kRgb24Qvga), 0u);
+      EXPECT_FALSE(Consumed()) << "attempt " << attempt;
+    }
+    EXPECT_FALSE(session_.Control(IOCTL_VLM_GET_FRAME, buffer_.data(), kRgb24Qvga, jpeg.data(), 40960, sizes));
+    EXPECT_TRUE(Consumed());
+    EXPECT_EQ(session_.Read(buffer_, kRgb24Qvga), 0u);
+    EXPECT_EQ(decodeCalls, 4);
+
+    // The next frame is tried afresh and, with a working decoder, delivered.
+    Play({Frame(first + 2)});
+    SetDecodeRoutine(nullptr);
+    EXPECT_EQ(session_.Read(buffer_, kRgb24Qvga), kRgb24Qvga);
+  }
+}
+
+// ---- a frame that begins while another is delivered ----
+
+class MarkingTest;
+MarkingTest* deliveringFixture = nullptr;
+
+class MarkingTest : public ScriptedDeliveryTest {
+ public:
+  void PlayDuringDelivery() { Play({Frame(3)}); }
+
+ protected:
+  void SetUp() override { deliveringFixture = this; }
+  void TearDown() override { SetDecodeRoutine(nullptr); }
+};
+
+// Decodes as usual, but first makes the camera begin a frame and waits until the capture
+// thread has seen it.
+std::int32_t DecodeWhileAFrameBegins(JpegDecoder* decoder, const JpegInput* input, DecodedImage* decoded) {
+  deliveringFixture->PlayDuringDelivery();
+  return DecodeImage(decoder, input, decoded);
+}
+
+// The frame is marked with the counter that chose it: the frame completed during its
+// delivery comes next, and nothing goes out twice.
+TEST_F(MarkingTest, AFrameCompletedDuringDeliveryIsTheNextOneDelivered) {
+  Play({Frame(1), Frame(2)});
+  SetDecodeRoutine(&DecodeWhileAFrameBegins);
+  EXPECT_EQ(session_.Read(buffer_, kRgb24Qvga), kRgb24Qvga);
+  SetDecodeRoutine(nullptr);
+  EXPECT_EQ(Device().frameCounter, 3u);
+  EXPECT_EQ(Device().deliveredFrame, 2u);
+
+  const auto next = session_.NextFrame(kRgb24Qvga);
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ(next->jpeg, RebuiltJpeg(Frame(2), kWidth, kHeight));
+  Bytes jpeg(40960);
+  DWORD sizes[2] = {};
+  EXPECT_FALSE(session_.Control(IOCTL_VLM_GET_FRAME, buffer_.data(), kRgb24Qvga, jpeg.data(), 40960, sizes));
+}
+
+// ---- no frame of another size or format after a format change ----
+
+struct FormatChange {
+  DWORD format;
+  DWORD sizeIndex;
+};
+
+class FormatChangeTest : public ScriptedDeliveryTest, public ::testing::WithParamInterface<FormatChange> {};
+
+// Frames captured at 320 x 240 in RGB24, then STOP and SET_FORMAT: not one read hands
+// out an old frame, whatever the new format and size; frames captured after the next
+// start are delivered.
+TEST_P(FormatChangeTest, ReadsAfterStopAndSetFormatDeliverNoFrameOfTheOldFormat) {
+  Play({Frame(1), Frame(2), Frame(3)});
+  ASSERT_TRUE(session_.Stop());
+  ASSERT_TRUE(session_.SetFormat(GetParam().format, GetParam().sizeIndex));
+  for (int read = 0; read < 3; ++read) EXPECT_EQ(session_.Read(buffer_, kLargestImage), 0u) << "read " << read;
+
+  const int width = GetParam().sizeIndex == VLM_SIZE_640X480 ? 640 : 320;
+  const int height = width * 3 / 4;
+  session_.Emu().SetScript(Script({CameraFrame(width, height, 4), CameraFrame(width, height, 5)}));
+  ASSERT_TRUE(session_.Start());
+  ASSERT_TRUE(session_.WaitForFrameStarts(2));
+  const DWORD read = session_.Read(buffer_, kLargestImage);
+  if (GetParam().format == VLM_FORMAT_JPEG) {
+    EXPECT_EQ(Bytes(buffer_.begin(), buffer_.begin() + read),
+              RebuiltJpeg(CameraFrame(width, height, 4), width, height));
+  } else {
+    EXPECT_EQ(read, Device().outputImageSize);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormatAtBothSizes, FormatChangeTest, ::testing::ValuesIn([] {
+                           std::vector<FormatChange> changes;
+                           for (DWORD format = VLM_FORMAT_RGB565; format <= VLM_FORMAT_YUV422P; ++format)
+                             for (DWORD size : {VLM_SIZE_640X480, VLM_SIZE_320X240}) changes.push_back({format, size});
+                           return changes;
+                         }()),
+                         [](const testing::TestParamInfo<FormatChange>& change) {
+                           return "Format" + std::to_string(change.param.format) +
+                                  (change.param.sizeIndex == 0 ? "Vga" : "Qvga");
+                         });
+
+// ---- damaged scans from the camera ----
+
+std::atomic<int> failedDecodes{0};
+
+std::int32_t CountingDecode(JpegDecoder* decoder, const JpegInput* input, DecodedImage* decoded) {
+  ++decodeCalls;
+  const std::int32_t size = DecodeImage(decoder, input, decoded);
+  if (size <= 0) ++failedDecodes;
+  return size;
+}
+
+// A camera whose every frame has garbled scan data, read every millisecond for a second:
+// the frames come out as the library conceals them, and no frame is decoded over and
+// over.
+TEST(DamagedScanTest, ConcealedFramesAreDeliveredAndFailuresAreNotDecodedAgainAndAgain) {
+  CameraSession session("sensor=2,fault=corrupt");
+  decodeCalls = 0;
+  failedDecodes = 0;
+  SetDecodeRoutine(&CountingDecode);
+  ASSERT_TRUE(session.Start());
+  Bytes buffer;
+  int delivered = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (std::chrono::steady_clock::now() < end) {
+    if (session.Read(buffer, kRgb24Qvga) == kRgb24Qvga) ++delivered;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(session.Stop());
+  SetDecodeRoutine(nullptr);
+  const int starts = static_cast<int>(session.Device()->frameCounter);
+  std::printf("  %d frame starts, %d frames delivered, %d decodes, %d failed\n", starts, delivered, decodeCalls.load(),
+              failedDecodes.load());
+  ASSERT_GE(starts, 10);
+  EXPECT_GE(delivered, starts - 3);  // the first start completes no frame; the last may be in flight
+  EXPECT_LE(decodeCalls, delivered + 4 * failedDecodes);
+  EXPECT_LE(decodeCalls, 4 * starts);
+}
