@@ -8,7 +8,7 @@
 #include "image/jpeg_decoder.h"
 
 // Where the image that first made the decoder fault is kept; the platform maps the
-// folder to $VELMAR_FLASH_DIR.
+// folder to the flash folder ($VELMAR_FLASH_DIR, or a folder of the user's own).
 inline constexpr const WCHAR* kDecoderFaultDumpPath = u"\\residentflash\\except.jpg";
 
 // Decodes device.jpegWorkBuffer (device.jpegLength bytes). Returns the planar size, or
