@@ -180,6 +180,17 @@ TEST_F(BringUpTest, CloseAfterAnUnplugWaitsForTheCaptureThreadToLetGo) {
   EXPECT_FALSE(IsValidDevice(device));
 }
 
+// The camera plugged after another went away, open through `current` and untouched by
+// whatever happened to the other's handle.
+void ExpectOpenAndWorking(VlmDevice* next, HANDLE current) {
+  EXPECT_TRUE(next->open);
+  EXPECT_EQ(next->references, 2);  // the attachment and `current`
+  DWORD bytes = 0;
+  EXPECT_TRUE(DeviceIoControl(current, IOCTL_VLM_GET_MODE, nullptr, 0, nullptr, 0, &bytes, nullptr));
+  EXPECT_TRUE(CloseHandle(current));
+  EXPECT_EQ(next->references, 1);
+}
+
 TEST_F(BringUpTest, HandleOpenAcrossUnplugAndReplugClosesOnlyItsOwnRecord) {
   PluggedCamera camera("sensor=2,timing=fast");
   VlmDevice* first = camera.Device();
@@ -196,12 +207,7 @@ TEST_F(BringUpTest, HandleOpenAcrossUnplugAndReplugClosesOnlyItsOwnRecord) {
 
   EXPECT_TRUE(CloseHandle(old));
   EXPECT_FALSE(IsValidDevice(first));
-  EXPECT_TRUE(next->open);
-  EXPECT_EQ(next->references, 2);  // the attachment and `current`
-  DWORD bytes = 0;
-  EXPECT_TRUE(DeviceIoControl(current, IOCTL_VLM_GET_MODE, nullptr, 0, nullptr, 0, &bytes, nullptr));
-  EXPECT_TRUE(CloseHandle(current));
-  EXPECT_EQ(next->references, 1);
+  ExpectOpenAndWorking(next, current);
 }
 
 TEST_F(BringUpTest, StaleHandleFailsAndNeverReachesTheNextCamera) {
@@ -233,11 +239,7 @@ TEST_F(BringUpTest, StaleHandleFailsAndNeverReachesTheNextCamera) {
   SetLastError(0);
   EXPECT_FALSE(CloseHandle(stale));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-
-  EXPECT_TRUE(next->open);
-  EXPECT_EQ(next->references, 2);
-  EXPECT_TRUE(DeviceIoControl(current, IOCTL_VLM_GET_MODE, nullptr, 0, nullptr, 0, &bytes, nullptr));
-  EXPECT_TRUE(CloseHandle(current));
+  ExpectOpenAndWorking(next, current);
 }
 
 TEST_F(BringUpTest, OpenAfterUnplugIsRefused) {

@@ -30,6 +30,24 @@ void RunTogether(int count, const std::function<void(int)>& body) {
   for (std::thread& thread : threads) thread.join();
 }
 
+// What a program's thread does here: opens the stream device and closes it again, holding
+// it for `hold` each time, until `stop`; counts the opens and the closes that failed.
+struct OpenCloseLoop {
+  std::atomic<int> opens{0};
+  std::atomic<int> failedCloses{0};
+
+  template <typename Hold>
+  void Run(const std::u16string& name, const std::atomic<bool>& stop, Hold hold) {
+    while (!stop) {
+      HANDLE handle = drvtest::OpenStream(name);
+      if (handle == INVALID_HANDLE_VALUE) continue;
+      ++opens;
+      std::this_thread::sleep_for(hold());
+      if (!CloseHandle(handle)) ++failedCloses;
+    }
+  }
+};
+
 TEST(ConcurrencyTest, OpenAndCloseWhileTheCameraIsUnplugged) {
   drvtest::ClearPortNames();
   std::mt19937 random(12345);
@@ -40,17 +58,9 @@ TEST(ConcurrencyTest, OpenAndCloseWhileTheCameraIsUnplugged) {
     const std::u16string name = camera.StreamName();
 
     std::atomic<bool> unplugged{false};
-    std::atomic<int> opens{0};
-    std::thread user([&] {
-      while (!unplugged) {
-        HANDLE handle = drvtest::OpenStream(name);
-        if (handle == INVALID_HANDLE_VALUE) continue;
-        ++opens;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-        CloseHandle(handle);
-      }
-    });
-    while (opens == 0) std::this_thread::yield();
+    OpenCloseLoop loop;
+    std::thread user([&] { loop.Run(name, unplugged, [] { return std::chrono::microseconds(200); }); });
+    while (loop.opens == 0) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(random() % 20));
     camera.Unplug();
     unplugged = true;
@@ -74,28 +84,21 @@ TEST(ConcurrencyTest, OpenAgainstCloseFromTwoThreadsAcrossUnplugAndReplug) {
     const std::u16string name = camera.StreamName();
 
     std::atomic<bool> unplugged{false};
-    std::atomic<int> opens{0};
-    std::atomic<int> failedCloses{0};
+    OpenCloseLoop loop;
     const auto user = [&](int thread) {
       std::minstd_rand random(round * 2 + thread + 1);
-      while (!unplugged) {
-        HANDLE handle = drvtest::OpenStream(name);
-        if (handle == INVALID_HANDLE_VALUE) continue;
-        ++opens;
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 50));
-        if (!CloseHandle(handle)) ++failedCloses;
-      }
+      loop.Run(name, unplugged, [&] { return std::chrono::microseconds(random() % 50); });
     };
     std::thread unplug([&] {
       const int opensBefore = 1 + round % 30;
-      while (opens < opensBefore) std::this_thread::yield();
+      while (loop.opens < opensBefore) std::this_thread::yield();
       camera.Unplug();
       unplugged = true;
     });
     RunTogether(2, user);
     unplug.join();
 
-    EXPECT_EQ(failedCloses, 0) << "round " << round;
+    EXPECT_EQ(loop.failedCloses, 0) << "round " << round;
     EXPECT_FALSE(IsValidDevice(device)) << "round " << round;
     EXPECT_EQ(drvtest::ActiveKeyCount(), 0u);
     if (HasFailure()) break;

@@ -102,7 +102,7 @@ struct StartupCase {
 void PrintTo(const StartupCase& startup, std::ostream* out) { *out << "sensor " << startup.sensor; }
 
 constexpr const char* kType11Settings = "195=00 196=00 197=01 11D=80 18D=80 008=01 180=42";
-// Variant A for each identifier of the newer controller.
+// Type 11 takes variant A with each of the three identifiers of the newer controller.
 const StartupCase kCases[] = {
     {"2", "2", &kType2, 180, &kType2Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
     {"12", "12", &kType12, 126, &kRegister002Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
