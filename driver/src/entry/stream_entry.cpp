@@ -85,7 +85,7 @@ DWORD_PTR Open(DWORD_PTR handle) {
     return 0;
   }
   CriticalSectionGuard hold(device->deviceLock);
-  if (device->open || device->removed || device->openHandleHeld) {
+  if (device->open || device->removed) {
     SetLastError(ERROR_ACCESS_DENIED);
     return 0;
   }
