@@ -148,6 +148,21 @@ TEST_F(AttachTest, FailedNotificationRegistrationDeactivatesAndReleasesEverythin
   EXPECT_EQ(drvtest::PortName(2), u"");
 }
 
+TEST_F(AttachTest, RemovalActsOnlyOnTheCloseNotification) {
+  PluggedCamera camera("timing=fast,sensor=2");
+  VlmDevice* device = camera.Device();
+  ASSERT_NE(device, nullptr);
+  for (DWORD code : {0u, 2u, 3u, 0xFFFFFFFFu}) {
+    EXPECT_TRUE(DeviceNotify(device, code, nullptr, nullptr, nullptr, nullptr)) << code;
+    ASSERT_TRUE(IsValidDevice(device)) << code;
+    EXPECT_FALSE(device->removed) << code;
+  }
+  EXPECT_EQ(drvtest::ActiveKeyCount(), 1u);
+  HANDLE handle = drvtest::OpenStream(camera.StreamName());
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CloseHandle(handle));
+}
+
 TEST_F(AttachTest, ActiveKeyMustPointAtALiveRecord) {
   const char16_t* key = u"VELMAR\\TestActive";
   const char notARecord[64] = "USBP";
@@ -268,6 +283,9 @@ TEST_F(PartialUsbd, InstallNeedsBothRegistrationFunctions) {
   EXPECT_FALSE(USBInstallDriver(u"VELMAR.DLL"));
   EXPECT_EQ(driverIdCalls, 0);
 
+  // Values left by an earlier installation are overwritten.
+  const RegistryValue stale[] = {{u"Dll", REG_SZ, 0, u"OLD.DLL"}, {nullptr, 0, 0, nullptr}};
+  ASSERT_TRUE(WriteRegistryValues(kDriverKeyPath, stale, TRUE));
   RegisterBuiltinModule(u"usbd.dll", &Complete);
   EXPECT_TRUE(USBInstallDriver(u"VELMAR.DLL"));
   EXPECT_EQ(driverIdCalls, 1);
@@ -283,7 +301,12 @@ TEST_F(PartialUsbd, UninstallReportsWhatItCouldCall) {
   unregisterSettingsResult = TRUE;
   EXPECT_TRUE(USBUnInstallDriver());
 
+  // With both functions, a failed settings removal fails the whole.
   offerUnregisterDriverId = true;
+  unregisterSettingsResult = FALSE;
+  EXPECT_FALSE(USBUnInstallDriver());
+  unregisterSettingsResult = TRUE;
+
   offerUnregisterSettings = false;
   EXPECT_TRUE(USBUnInstallDriver());
   // The client driver key stays behind.

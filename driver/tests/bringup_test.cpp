@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -99,6 +100,11 @@ TEST_F(BringUpTest, UnplugWithAHandleLeftOpenWaitsAtMostHalfASecondAndTheLateClo
   PluggedCamera camera("sensor=2,timing=fast");
   VlmDevice* device = camera.Device();
   ASSERT_NE(device, nullptr);
+  // An earlier close signalled the open/close event with nobody waiting; the open that
+  // follows clears it, or the unplug would not wait at all.
+  HANDLE earlier = OpenStream(u"VLM1:");
+  ASSERT_NE(earlier, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(earlier));
   HANDLE handle = OpenStream(u"VLM1:");
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
 
@@ -128,12 +134,112 @@ TEST_F(BringUpTest, UnplugEndsAsSoonAsTheApplicationCloses) {
   HANDLE handle = OpenStream(u"VLM1:");
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
 
-  std::thread unplug([&] { camera.Unplug(); });
+  std::chrono::steady_clock::time_point unplugged;
+  std::thread unplug([&] {
+    camera.Unplug();
+    unplugged = std::chrono::steady_clock::now();
+  });
   while (!device->removed) std::this_thread::yield();
+  // While the detach waits for the close, the stream device stays: VLM_Deinit has not run.
+  EXPECT_FALSE(drvtest::PollUntil([] { return drvtest::ActiveKeyCount() == 0; }, std::chrono::milliseconds(100)));
+  EXPECT_EQ(PortName(1), u"VLM1:");
   EXPECT_TRUE(CloseHandle(handle));
+  const auto closed = std::chrono::steady_clock::now();
   unplug.join();
   EXPECT_FALSE(IsValidDevice(device));
   EXPECT_EQ(drvtest::ActiveKeyCount(), 0u);
+  // The close's signal ended the wait, which would otherwise run on to 500 ms.
+  EXPECT_LT(unplugged - closed, std::chrono::milliseconds(250));
+}
+
+TEST_F(BringUpTest, CloseAfterAnUnplugWaitsForTheCaptureThreadToLetGo) {
+  PluggedCamera camera("sensor=2,timing=fast");
+  VlmDevice* device = camera.Device();
+  ASSERT_NE(device, nullptr);
+  drvtest::UsbTap tap(device);
+  HANDLE handle = OpenStream(u"VLM1:");
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  DWORD bytes = 0;
+  ASSERT_TRUE(DeviceIoControl(handle, IOCTL_VLM_START_CAPTURE, nullptr, 0, nullptr, 0, &bytes, nullptr));
+  ASSERT_TRUE(drvtest::PollUntil([&] { return device->frameCounter > 0; }));
+
+  // After the unplug the capture thread ends by itself; its last step on the record, the
+  // pipe's close, is held here.
+  tap.HoldPipeClose();
+  camera.Unplug();
+  ASSERT_TRUE(drvtest::PollUntil([&] { return tap.PipeCloseWaiting(); }));
+  std::atomic<bool> closed{false};
+  std::thread closer([&] {
+    EXPECT_TRUE(CloseHandle(handle));
+    closed = true;
+  });
+  EXPECT_FALSE(drvtest::PollUntil([&] { return closed.load(); }, std::chrono::milliseconds(100)));
+  EXPECT_TRUE(IsValidDevice(device));
+  tap.ReleasePipeClose();
+  closer.join();
+  EXPECT_FALSE(IsValidDevice(device));
+}
+
+// The camera plugged after another went away, open through `current` and untouched by
+// whatever happened to the other's handle.
+void ExpectOpenAndWorking(VlmDevice* next, HANDLE current) {
+  EXPECT_TRUE(next->open);
+  EXPECT_EQ(next->references, 2);  // the attachment and `current`
+  DWORD bytes = 0;
+  EXPECT_TRUE(DeviceIoControl(current, IOCTL_VLM_GET_MODE, nullptr, 0, nullptr, 0, &bytes, nullptr));
+  EXPECT_TRUE(CloseHandle(current));
+  EXPECT_EQ(next->references, 1);
+}
+
+TEST_F(BringUpTest, HandleOpenAcrossUnplugAndReplugClosesOnlyItsOwnRecord) {
+  PluggedCamera camera("sensor=2,timing=fast");
+  VlmDevice* first = camera.Device();
+  ASSERT_NE(first, nullptr);
+  HANDLE old = OpenStream(u"VLM1:");
+  ASSERT_NE(old, INVALID_HANDLE_VALUE);
+  camera.Replug();  // the detach gives up waiting for `old` after half a second
+  ASSERT_TRUE(IsValidDevice(first));
+  VlmDevice* next = camera.Device();
+  ASSERT_NE(next, nullptr);
+  ASSERT_NE(next, first);
+  HANDLE current = OpenStream(camera.StreamName());
+  ASSERT_NE(current, INVALID_HANDLE_VALUE);
+
+  EXPECT_TRUE(CloseHandle(old));
+  EXPECT_FALSE(IsValidDevice(first));
+  ExpectOpenAndWorking(next, current);
+}
+
+TEST_F(BringUpTest, StaleHandleFailsAndNeverReachesTheNextCamera) {
+  PluggedCamera camera("sensor=2,timing=fast");
+  VlmDevice* first = camera.Device();
+  ASSERT_NE(first, nullptr);
+  HANDLE stale = OpenStream(u"VLM1:");
+  ASSERT_NE(stale, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(stale));
+  // The driver closes only what an open handle holds.
+  SetLastError(0);
+  EXPECT_FALSE(VLM_Close(reinterpret_cast<DWORD_PTR>(first)));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(first->references, 1);
+
+  // The next camera's record may well take the freed record's address.
+  camera.Replug();
+  VlmDevice* next = camera.Device();
+  ASSERT_NE(next, nullptr);
+  SetLastError(0);
+  EXPECT_FALSE(VLM_Close(reinterpret_cast<DWORD_PTR>(first)));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  HANDLE current = OpenStream(camera.StreamName());
+  ASSERT_NE(current, INVALID_HANDLE_VALUE);
+  DWORD bytes = 0;
+  SetLastError(0);
+  EXPECT_FALSE(DeviceIoControl(stale, IOCTL_VLM_GET_MODE, nullptr, 0, nullptr, 0, &bytes, nullptr));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  SetLastError(0);
+  EXPECT_FALSE(CloseHandle(stale));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  ExpectOpenAndWorking(next, current);
 }
 
 TEST_F(BringUpTest, OpenAfterUnplugIsRefused) {
@@ -185,17 +291,46 @@ TEST_F(BringUpTest, NoFreePortFailsTheInitialisationAndLeavesNothingBehind) {
 
 TEST_F(BringUpTest, TheTenthCameraIsNotTaken) {
   std::vector<std::unique_ptr<PluggedCamera>> cameras;
-  for (int i = 0; i < 10; ++i) cameras.push_back(std::make_unique<PluggedCamera>("sensor=2,timing=fast"));
+  for (int i = 0; i < 9; ++i) cameras.push_back(std::make_unique<PluggedCamera>("sensor=2,timing=fast"));
   for (int i = 0; i < 9; ++i) {
     ASSERT_NE(cameras[i]->Device(), nullptr) << i;
     EXPECT_EQ(PortName(i + 1), cameras[i]->StreamName());
   }
-  EXPECT_EQ(cameras[9]->Device(), nullptr);
-  EXPECT_EQ(drvtest::ActiveKeyCount(), 9u);
   // The first nine all work side by side.
   HANDLE handle = OpenStream(u"VLM9:");
   ASSERT_NE(handle, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(CloseHandle(handle));
+
+  // The device manager names nine devices at most, so a tenth camera comes only once one
+  // has gone; here another device has taken the slot that camera gave back meanwhile.
+  cameras[8]->Unplug();
+  EXPECT_EQ(PortName(9), u"");
+  drvtest::SetPortName(9, u"XYZ9:");
+  const drvtest::InitCount before = drvtest::InitCalls();
+  PluggedCamera tenth("sensor=2,timing=fast");
+  EXPECT_EQ(tenth.Device(), nullptr);
+  // Named VLM9: and initialised, and refused there for want of a port.
+  EXPECT_EQ(drvtest::InitCalls().calls, before.calls + 1);
+  EXPECT_EQ(drvtest::InitCalls().refused, before.refused + 1);
+  EXPECT_EQ(tenth.Log(), "");
+  EXPECT_EQ(drvtest::ActiveKeyCount(), 8u);
+  EXPECT_EQ(PortName(9), u"XYZ9:");
+}
+
+TEST_F(BringUpTest, DeinitReleasesItsPortOnce) {
+  PluggedCamera first("sensor=2,timing=fast");
+  VlmDevice* device = first.Device();
+  ASSERT_NE(device, nullptr);
+  EXPECT_TRUE(VLM_Deinit(reinterpret_cast<DWORD_PTR>(device)));
+  EXPECT_EQ(std::u16string(device->portValueName), u"");
+  EXPECT_EQ(PortName(1), u"");
+
+  // Another camera takes the slot; a repeated release of the first one leaves it alone.
+  PluggedCamera second("sensor=2,timing=fast");
+  ASSERT_NE(second.Device(), nullptr);
+  EXPECT_EQ(std::u16string(second.Device()->portValueName), u"Port1");
+  EXPECT_FALSE(VLM_Deinit(reinterpret_cast<DWORD_PTR>(device)));
+  EXPECT_EQ(PortName(1), second.StreamName());
 }
 
 TEST_F(BringUpTest, SecondInitialisationOfARecordFailsAndKeepsItsPort) {

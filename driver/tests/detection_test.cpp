@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "driver_test_support.h"
+#include "emucam/request_log.h"
 #include "emucam/sensor_profile.h"
 #include "sensor/sensor_detect.h"
 
@@ -35,6 +40,7 @@ TEST_P(DetectionTest, EndsInTheSensorTypeOfItsResult) {
     // Detected, but not a sensor the controller can drive: no selection, no device.
     EXPECT_EQ(camera.Device(), nullptr);
     EXPECT_EQ(drvtest::ActiveKeyCount(), 0u);
+    EXPECT_EQ(drvtest::PortName(1), u"");  // the failed initialisation gave its port back
     EXPECT_TRUE(log.ends_with("S01? 000=01")) << log;
     return;
   }
@@ -50,6 +56,68 @@ INSTANTIATE_TEST_SUITE_P(Profiles, DetectionTest,
                          [](const ::testing::TestParamInfo<emucam::SensorProfile>& param) {
                            return "sensor_" + std::string(param.param.name);
                          });
+
+// Each of the three controller identifiers of the newer controller is recorded with
+// sensor type 11.
+class ControllerIdentifierTest : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override { drvtest::ClearPortNames(); }
+};
+
+TEST_P(ControllerIdentifierTest, IsRecordedWithSensorType11) {
+  PluggedCamera camera(std::string("timing=fast,sensor=11a,chipid=") + GetParam());
+  ASSERT_NE(camera.Device(), nullptr);
+  EXPECT_EQ(camera.Device()->sensorType, 11u);
+  EXPECT_EQ(camera.Device()->sensorIdentifier, std::stoul(GetParam(), nullptr, 16));
+}
+
+INSTANTIATE_TEST_SUITE_P(VariantA, ControllerIdentifierTest, ::testing::Values("0xC001", "0xE001", "0x8001"));
+
+// Gaps in microseconds between each run of requests that matches `pattern` (items in the
+// tables' notation; "rrr=*" takes any value) and the request after it.
+std::vector<int64_t> GapsAfter(const std::vector<emucam::LoggedRequest>& log,
+                               std::initializer_list<std::string_view> pattern) {
+  const auto matches = [](const std::string& item, std::string_view wanted) {
+    if (wanted.ends_with("=*")) return item.starts_with(wanted.substr(0, wanted.size() - 1));
+    return item == wanted;
+  };
+  std::vector<int64_t> gaps;
+  for (size_t start = 0; start + pattern.size() < log.size(); ++start) {
+    size_t matched = 0;
+    for (std::string_view wanted : pattern) {
+      if (!matches(emucam::FormatRequest(log[start + matched].setup), wanted)) break;
+      ++matched;
+    }
+    if (matched != pattern.size()) continue;
+    const size_t last = start + matched - 1;
+    gaps.push_back(log[last + 1].atUs - log[last].atUs);
+  }
+  return gaps;
+}
+
+// The sensor is given time to settle, as the camera's clock shows: 2 ms after every
+// preparation of a probe and around the first probe's read-back, 150 ms after the bank
+// switch of the identifier probe. Without a sensor every probe runs.
+TEST(DetectionPausesTest, SensorSettlesAfterEachPreparationAndTheIdentifierBank) {
+  drvtest::ClearPortNames();
+  PluggedCamera camera("timing=fast,sensor=none");
+  const std::vector<emucam::LoggedRequest> log = camera.RawLog();
+
+  const std::vector<int64_t> prepared = GapsAfter(log, {"000=01", "010=*", "001=01", "012=03", "012=01"});
+  ASSERT_EQ(prepared.size(), 9u);  // the first probe and the eight ordinary ones
+  for (int64_t gap : prepared) EXPECT_GE(gap, 2'000);
+
+  const std::vector<int64_t> firstWrite = GapsAfter(log, {"08D=08", "092=03", "093=AA", "094=00", "090=01", "091?"});
+  const std::vector<int64_t> firstRead = GapsAfter(log, {"092=03", "090=02", "091?", "095?", "096?"});
+  ASSERT_FALSE(firstWrite.empty());
+  ASSERT_FALSE(firstRead.empty());
+  EXPECT_GE(firstWrite.front(), 2'000);
+  EXPECT_GE(firstRead.front(), 2'000);
+
+  const std::vector<int64_t> identifierBank = GapsAfter(log, {"08B=A1", "08D=08"});
+  ASSERT_EQ(identifierBank.size(), 1u);
+  EXPECT_GE(identifierBank.front(), 150'000);
+}
 
 TEST(DetectionMapTest, EveryResultOfTheTable) {
   struct Row {

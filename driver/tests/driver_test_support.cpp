@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string_view>
 
 #include "platform/builtin_modules.h"
@@ -21,12 +24,22 @@ FARPROC AsProc(Function function) {
   return reinterpret_cast<FARPROC>(function);
 }
 
+std::atomic<int> initCalls{0};
+std::atomic<int> initRefusals{0};
+
+DWORD_PTR CountedInit(LPCWSTR activeKeyPath) {
+  ++initCalls;
+  const DWORD_PTR device = VLM_Init(activeKeyPath);
+  if (device == 0) ++initRefusals;
+  return device;
+}
+
 FARPROC DriverExport(std::string_view name) {
   static const std::map<std::string_view, FARPROC> exports = {
       {"USBInstallDriver", AsProc(&USBInstallDriver)},
       {"USBUnInstallDriver", AsProc(&USBUnInstallDriver)},
       {"USBDeviceAttach", AsProc(&USBDeviceAttach)},
-      {"VLM_Init", AsProc(&VLM_Init)},
+      {"VLM_Init", AsProc(&CountedInit)},
       {"VLM_Deinit", AsProc(&VLM_Deinit)},
       {"VLM_Open", AsProc(&VLM_Open)},
       {"VLM_Close", AsProc(&VLM_Close)},
@@ -49,7 +62,91 @@ constexpr const char16_t* kPortsKey = u"VELMAR\\Ports";
 
 std::u16string PortValueName(int number) { return u"Port" + Utf8ToUtf16(std::to_string(number)); }
 
+struct TapState {
+  std::mutex lock;
+  std::condition_variable changed;
+  LPCUSB_FUNCS host = nullptr;
+  USB_FUNCS table{};
+  std::vector<DWORD> vendorFlags;
+  bool holdClose = false;
+  bool closeWaiting = false;
+};
+
+TapState& Tap() {
+  static TapState state;
+  return state;
+}
+
+USB_TRANSFER TapVendorTransfer(USB_HANDLE device, LPTRANSFER_NOTIFY_ROUTINE routine, LPVOID context, DWORD flags,
+                               const USB_DEVICE_REQUEST* setup, LPVOID buffer, ULONG physicalAddress) {
+  TapState& tap = Tap();
+  LPCUSB_FUNCS host = nullptr;
+  {
+    std::lock_guard guard(tap.lock);
+    tap.vendorFlags.push_back(flags);
+    host = tap.host;
+  }
+  return host->IssueVendorTransfer(device, routine, context, flags, setup, buffer, physicalAddress);
+}
+
+BOOL TapClosePipe(USB_PIPE pipe) {
+  TapState& tap = Tap();
+  std::unique_lock guard(tap.lock);
+  if (tap.holdClose) {
+    tap.holdClose = false;
+    tap.closeWaiting = true;
+    tap.changed.notify_all();
+    tap.changed.wait(guard, [&] { return !tap.closeWaiting; });
+  }
+  LPCUSB_FUNCS host = tap.host;
+  guard.unlock();
+  return host->ClosePipe(pipe);
+}
+
 }  // namespace
+
+InitCount InitCalls() { return {initCalls.load(), initRefusals.load()}; }
+
+UsbTap::UsbTap(VlmDevice* device) : device_(device), original_(device->usbFuncs) {
+  TapState& tap = Tap();
+  std::lock_guard guard(tap.lock);
+  tap.host = original_;
+  tap.table = *original_;
+  tap.table.IssueVendorTransfer = &TapVendorTransfer;
+  tap.table.ClosePipe = &TapClosePipe;
+  tap.vendorFlags.clear();
+  tap.holdClose = false;
+  tap.closeWaiting = false;
+  device_->usbFuncs = &tap.table;
+}
+
+UsbTap::~UsbTap() {
+  ReleasePipeClose();
+  if (IsValidDevice(device_) && device_->usbFuncs == &Tap().table) device_->usbFuncs = original_;
+}
+
+std::vector<DWORD> UsbTap::VendorFlags() const {
+  std::lock_guard guard(Tap().lock);
+  return Tap().vendorFlags;
+}
+
+void UsbTap::HoldPipeClose() {
+  std::lock_guard guard(Tap().lock);
+  Tap().holdClose = true;
+}
+
+bool UsbTap::PipeCloseWaiting() const {
+  std::lock_guard guard(Tap().lock);
+  return Tap().closeWaiting;
+}
+
+void UsbTap::ReleasePipeClose() {
+  TapState& tap = Tap();
+  std::lock_guard guard(tap.lock);
+  tap.holdClose = false;
+  tap.closeWaiting = false;
+  tap.changed.notify_all();
+}
 
 std::vector<VlmDevice*> ActiveRecords() {
   std::vector<VlmDevice*> records;
@@ -83,6 +180,11 @@ std::u16string PortName(int number) { return RegistryText(kPortsKey, PortValueNa
 
 PluggedCamera::PluggedCamera(const std::string& options) : vtest::PluggedCamera(options) {
   if (!ActiveKey().empty()) device_ = FindContextByActiveKey(ActiveKey().c_str());
+}
+
+void PluggedCamera::Replug() {
+  vtest::PluggedCamera::Replug();
+  device_ = ActiveKey().empty() ? nullptr : FindContextByActiveKey(ActiveKey().c_str());
 }
 
 }  // namespace drvtest

@@ -91,7 +91,8 @@ std::vector<std::string> WithChanges(std::vector<std::string> items, const Chang
 }
 
 struct StartupCase {
-  const char* sensor;
+  const char* label;
+  const char* sensor;  // the camera's options after "sensor="
   const std::string* table;
   size_t requests;
   const Changes* vgaChanges;
@@ -100,11 +101,15 @@ struct StartupCase {
 
 void PrintTo(const StartupCase& startup, std::ostream* out) { *out << "sensor " << startup.sensor; }
 
+constexpr const char* kType11Settings = "195=00 196=00 197=01 11D=80 18D=80 008=01 180=42";
+// Type 11 takes variant A with each of the three identifiers of the newer controller.
 const StartupCase kCases[] = {
-    {"2", &kType2, 180, &kType2Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
-    {"12", &kType12, 126, &kRegister002Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
-    {"11a", &kType11VariantA, 223, &kRegister002Vga, "195=00 196=00 197=01 11D=80 18D=80 008=01 180=42"},
-    {"11", &kType11VariantB, 183, &kRegister002Vga, "195=00 196=00 197=01 11D=80 18D=80 008=01 180=42"},
+    {"2", "2", &kType2, 180, &kType2Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
+    {"12", "12", &kType12, 126, &kRegister002Vga, "195=00 196=02 197=00 11D=80 18D=80 008=01 180=42"},
+    {"11a", "11a", &kType11VariantA, 223, &kRegister002Vga, kType11Settings},
+    {"11aE001", "11a,chipid=0xE001", &kType11VariantA, 223, &kRegister002Vga, kType11Settings},
+    {"11a8001", "11a,chipid=0x8001", &kType11VariantA, 223, &kRegister002Vga, kType11Settings},
+    {"11", "11", &kType11VariantB, 183, &kRegister002Vga, kType11Settings},
 };
 
 class StartCameraTest : public ::testing::TestWithParam<StartupCase> {
@@ -158,7 +163,7 @@ TEST_P(StartCameraTest, UnknownSizeSendsNoTableButStillTheSettings) {
 
 INSTANTIATE_TEST_SUITE_P(Sensors, StartCameraTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<StartupCase>& param) {
-                           return std::string("sensor") + param.param.sensor;
+                           return std::string("sensor") + param.param.label;
                          });
 
 class StartCameraRefusalTest : public ::testing::Test {

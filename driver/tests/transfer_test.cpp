@@ -275,6 +275,31 @@ TEST_F(VendorRequestTest, SilentCameraCostsOneTimeOutPerRequestAndNothingHangs) 
   EXPECT_EQ(ReadAuxByte(device_, 0x10), 0x5Au);
 }
 
+TEST_F(VendorRequestTest, UnansweredRequestsWaitTheirWholeTimeOut) {
+  camera_->Emu().SetAnswering(false);
+  DWORD value = 0;
+  EXPECT_FALSE(WriteControllerRegister(device_, 0x120, 0x01));
+  EXPECT_FALSE(ReadControllerRegister(device_, 0x121, &value));
+  EXPECT_FALSE(WriteControllerRegister(device_, 0x122, 0x02));
+  camera_->Emu().SetAnswering(true);
+  const auto log = camera_->RawLog();
+  ASSERT_EQ(log.size(), 3u);
+  // Each request goes out only once the one before has timed out: 200 ms for a write,
+  // 250 ms for a read, on the camera's clock.
+  EXPECT_GE(log[1].atUs - log[0].atUs, 200'000);
+  EXPECT_GE(log[2].atUs - log[1].atUs, 250'000);
+}
+
+TEST_F(VendorRequestTest, WritesAndReadsPassTheirTransferFlags) {
+  drvtest::UsbTap tap(device_);
+  BYTE byte = 0;
+  EXPECT_TRUE(VendorWrite(device_, 0xA0, 1, 0x120, nullptr, 0));
+  EXPECT_TRUE(VendorRead(device_, 0xA1, 1, 0x120, &byte, 1));
+  const RegisterEntry table[] = {{0xA0, 0x02, 0x121}, {0xA1, 1, 0x121}, {0, 0, 0}};
+  EXPECT_TRUE(RunRegisterTable(device_, table));
+  EXPECT_EQ(tap.VendorFlags(), (std::vector<DWORD>{0x200, 0x280, 0x200, 0x280}));
+}
+
 TEST_F(VendorRequestTest, StreamingInterfaceOpensThePipeOfTheSetting) {
   ASSERT_TRUE(OpenStreamingInterface(device_, 7));
   EXPECT_NE(device_->streamingPipe, nullptr);

@@ -140,7 +140,7 @@ bool EmulatedCamera::TakeStall(uint16_t registerNumber) {
 
 void EmulatedCamera::Log(const USB_DEVICE_REQUEST& setup, RequestOutcome outcome) {
   if (log_.size() >= kMaxLoggedRequests) log_.pop_front();
-  log_.push_back({setup, outcome});
+  log_.push_back({setup, outcome, NowUs()});
 }
 
 // ---- alternate settings ----

@@ -14,7 +14,7 @@ bool Sensor::AnswersOn(const SensorBus& bus) const {
 
 bool Sensor::Write(const SensorBus& bus, uint8_t reg, uint16_t value) {
   if (!AnswersOn(bus)) return false;
-  registers_[reg] = value;
+  if (!profile_.readOnlyRegisters) registers_[reg] = value;
   return true;
 }
 

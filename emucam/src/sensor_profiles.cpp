@@ -98,6 +98,15 @@ const std::vector<SensorProfile>& Profiles() {
        {{0x14, 0x0021}, {0x15, 0x0005}},
        kNeutralControllerId,
        "a sensor answering behind bank 0x8B=0xE0: recorded as no sensor (type 7)"},
+      {"hibyte",
+       -1,
+       7,
+       {{0x00, 0x00, 0x00}},
+       {{0x01, 0x5500}},
+       kNeutralControllerId,
+       "a sensor behind selection 0x00 whose register 0x01 keeps 0x5500: a low byte of 0 is no answer, so "
+       "nothing is found (type 7)",
+       true},
       {"none", -1, 7, {}, {}, kNeutralControllerId, "no sensor at all (type 7)"},
   };
   return profiles;

@@ -103,6 +103,13 @@ TEST(SensorWindow, ReadsBackOnlyBehindTheProfilesBus) {
   EXPECT_EQ(ReadSensor(*camera, 0x03), 0x12AA);
 }
 
+TEST(SensorWindow, ReadOnlySensorAcknowledgesWritesAndKeepsItsValue) {
+  auto camera = MakeCamera("sensor=hibyte");
+  WriteSensor(*camera, 0x01, 0x00AA);
+  EXPECT_EQ(ReadRegister(*camera, 0x091), 0x00);
+  EXPECT_EQ(ReadSensor(*camera, 0x01), 0x5500);
+}
+
 TEST(SensorWindow, NoSensorNeverAnswers) {
   auto camera = MakeCamera("sensor=none");
   for (uint8_t selection : {0x00, 0x02, 0x0A, 0x0F}) {

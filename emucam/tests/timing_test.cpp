@@ -23,6 +23,20 @@ double RunTransfers(EmulatedCamera& camera, int transfers) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+TEST(Timing, RequestLogCarriesWhenEachRequestArrived) {
+  auto camera = MakeCamera("timing=fast");
+  const auto before = Clock::now();
+  WriteRegister(*camera, 0x120, 0x01);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  WriteRegister(*camera, 0x121, 0x02);
+  const auto elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - before).count();
+  const std::vector<LoggedRequest> log = camera->RequestLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_GE(log[0].atUs, 0);
+  EXPECT_GE(log[1].atUs - log[0].atUs, 30000);
+  EXPECT_LE(log[1].atUs - log[0].atUs, elapsedUs);
+}
+
 TEST(Timing, RealTimeTakesOneMillisecondPerPacket) {
   auto camera = MakeCamera("timing=realtime,fps=25");
   WriteRegister(*camera, 0x002, 0x10);

@@ -1,6 +1,7 @@
 #include "device/port_names.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "device/registry_key.h"
 #include "platform/cestring.h"
@@ -12,6 +13,13 @@ constexpr const WCHAR* kPortsKeyPath = u"VELMAR\\Ports";
 constexpr DWORD kDeviceNameBytes = 32;
 constexpr DWORD kPortValueBytes = 520;
 constexpr size_t kComparedNameChars = 16;
+
+// One lock for every device of the driver: the search for a free Port<n> and its claim
+// are one step, so two cameras initialised at the same time never take the same slot.
+std::mutex& PortsLock() {
+  static std::mutex lock;
+  return lock;
+}
 
 bool SameName(const WCHAR* a, const WCHAR* b) {
   for (size_t i = 0; i < kComparedNameChars; ++i) {
@@ -37,6 +45,7 @@ BOOL AssignPortName(LPCWSTR activeKeyPath, WCHAR (&portValueName)[kPortValueName
     return FALSE;
   }
 
+  std::lock_guard serialised(PortsLock());
   RegistryKey ports;
   DWORD disposition = 0;
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPortsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
@@ -73,6 +82,7 @@ BOOL AssignPortName(LPCWSTR activeKeyPath, WCHAR (&portValueName)[kPortValueName
 
 BOOL ReleasePortName(LPCWSTR portValueName) {
   if (portValueName == nullptr || portValueName[0] == 0) return FALSE;
+  std::lock_guard serialised(PortsLock());
   RegistryKey ports;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortsKeyPath, 0, KEY_ALL_ACCESS, ports.Out()) != ERROR_SUCCESS) return FALSE;
   return RegDeleteValueW(ports.Get(), portValueName) == ERROR_SUCCESS ? TRUE : FALSE;

@@ -92,11 +92,13 @@ struct VlmDevice {
   // decoder, the 4:2:0 buffer and the converter.
   std::mutex deliveryLock;
 
-  // Holders: the attachment (until the detach is done) and the open handle (until
-  // VLM_Close is done). The last one to let go frees the record.
+  // Holders: the attachment (until the detach is done) and the open handle (from its
+  // VLM_Open until its VLM_Close is done). The last one to let go frees the record.
   std::atomic<int> references{0};
   DeviceFlag attachmentHeld{FALSE};
-  DeviceFlag openHandleHeld{FALSE};
+  // Changes together with the open flag under the device lock, so that an open racing a
+  // close always owns a reference of its own.
+  bool openHandleHeld = false;
 };
 
 // A zero-filled record with its signature and its two locks initialised, known to the

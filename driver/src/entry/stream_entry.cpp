@@ -1,6 +1,8 @@
 // Stream entry points the device manager calls: initialisation and release of the
 // stream device, open and close, and the calls that do nothing on this device.
 
+#include <utility>
+
 #include "capture/streaming.h"
 #include "delivery/output_format.h"
 #include "device/port_names.h"
@@ -90,22 +92,36 @@ DWORD_PTR Open(DWORD_PTR handle) {
   device->open = TRUE;
   ResetEvent(device->openCloseEvent);
   // The open handle keeps the record alive until its close, even past a detach.
-  if (!device->openHandleHeld.exchange(TRUE)) AddDeviceReference(device);
+  device->openHandleHeld = true;
+  AddDeviceReference(device);
   return handle;
+}
+
+bool HeldOpen(VlmDevice* device) {
+  CriticalSectionGuard hold(device->deviceLock);
+  return device->openHandleHeld;
 }
 
 BOOL Close(DWORD_PTR handle) {
   VlmDevice* device = DeviceFromHandle(handle);
-  if (device == nullptr) {
+  // A record that no open handle holds has nothing to close: this handle is stale.
+  if (device == nullptr || !HeldOpen(device)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   StopStreaming(device);
-  device->open = FALSE;
   // After an unplug the capture thread ends by itself; it is waited for here.
   ReleaseCaptureThread(device);
-  const BOOL signalled = SetEvent(device->openCloseEvent);
-  if (device->openHandleHeld.exchange(FALSE)) ReleaseDeviceReference(device);
+  BOOL signalled = FALSE;
+  bool held = false;
+  {
+    CriticalSectionGuard hold(device->deviceLock);
+    device->open = FALSE;
+    held = std::exchange(device->openHandleHeld, false);
+    // Under the lock, so that the signal cannot land after the reset of a newer open.
+    signalled = SetEvent(device->openCloseEvent);
+  }
+  if (held) ReleaseDeviceReference(device);
   return signalled;
 }
 

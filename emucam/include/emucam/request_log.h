@@ -22,6 +22,9 @@ struct LoggedRequest {
   // (bmRequestType 0x01, bRequest 0x0B, wValue setting, wIndex interface).
   USB_DEVICE_REQUEST setup;
   RequestOutcome outcome;
+  // When the camera received it: microseconds of the steady clock since the camera was
+  // made, so that tests can measure the driver's pauses and time-outs between requests.
+  int64_t atUs = 0;
 };
 
 inline constexpr uint8_t kRegisterWrite = 0xA0;

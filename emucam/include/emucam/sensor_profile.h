@@ -34,6 +34,8 @@ struct SensorProfile {
   std::vector<SensorRegisterValue> powerOnRegisters;
   uint16_t controllerId;  // controller registers 0x00B (high) and 0x00A (low)
   std::string_view description;
+  // Registers that keep their power-on values: writes are acknowledged and dropped.
+  bool readOnlyRegisters = false;
 };
 
 // A profile shows as its name (in test names and failure messages).
