@@ -1,0 +1,138 @@
+#include "usbtestbed/mock_usb_bus.h"
+
+#include <umockdev.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+
+#include "usbfs_handler.h"
+
+namespace usbtestbed {
+namespace {
+
+template <typename Descriptor>
+void Append(std::vector<uint8_t>& bytes, const Descriptor& descriptor) {
+  const auto* first = reinterpret_cast<const uint8_t*>(&descriptor);
+  bytes.insert(bytes.end(), first, first + sizeof descriptor);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  char digits[3];
+  for (uint8_t byte : bytes) {
+    std::snprintf(digits, sizeof digits, "%02X", byte);
+    text += digits;
+  }
+  return text;
+}
+
+std::string Decimal3(unsigned value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%03u", value);
+  return text;
+}
+
+}  // namespace
+
+std::vector<uint8_t> DescriptorBytes(const usbhost::DeviceModel& model) {
+  std::vector<uint8_t> bytes;
+  Append(bytes, model.device);
+  USB_CONFIGURATION_DESCRIPTOR configuration = model.configuration;
+  size_t total = sizeof configuration;
+  for (const auto& interface : model.interfaces) {
+    total += sizeof interface.descriptor + interface.endpoints.size() * sizeof(USB_ENDPOINT_DESCRIPTOR);
+  }
+  configuration.wTotalLength = static_cast<WORD>(total);
+  Append(bytes, configuration);
+  for (const auto& interface : model.interfaces) {
+    Append(bytes, interface.descriptor);
+    for (const auto& endpoint : interface.endpoints) Append(bytes, endpoint);
+  }
+  return bytes;
+}
+
+struct MockUsbBus::State {
+  UMockdevTestbed* testbed = nullptr;
+  std::mutex mutex;
+  std::map<uint8_t, unsigned> nextAddress;  // per bus
+  struct Entry {
+    std::shared_ptr<UsbfsHandler> handler;
+    std::string sysfsPath;
+    std::string node;
+  };
+  std::map<const MockDevice*, Entry> devices;
+};
+
+bool MockUsbBus::Active() {
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload != nullptr && std::strstr(preload, "umockdev-preload") != nullptr;
+}
+
+MockUsbBus::MockUsbBus() : state_(std::make_unique<State>()) {
+  if (!Active()) throw std::runtime_error("the mock USB bus needs umockdev-wrapper");
+  state_->testbed = umockdev_testbed_new();
+}
+
+MockUsbBus::~MockUsbBus() {
+  while (!state_->devices.empty()) {
+    auto entry = state_->devices.begin()->second;
+    Remove(entry.handler);
+  }
+  g_object_unref(state_->testbed);
+}
+
+std::shared_ptr<MockDevice> MockUsbBus::Add(std::shared_ptr<usbhost::DeviceBackend> backend,
+                                            MockDeviceOptions options) {
+  std::lock_guard lock(state_->mutex);
+  unsigned& next = state_->nextAddress[options.bus];
+  if (options.address == 0) options.address = static_cast<uint8_t>(next = std::max(next + 1, 2u));
+  if (options.descriptors.empty()) options.descriptors = DescriptorBytes(backend->Describe());
+  const std::string bus = Decimal3(options.bus), address = Decimal3(options.address);
+  const std::string name = std::to_string(options.bus) + "-" + std::to_string(options.address);
+  const std::string node = "/dev/bus/usb/" + bus + "/" + address;
+  const std::string record =
+      "P: /devices/pci0000:00/usb" + std::to_string(options.bus) + "/" + name + "\n" +
+      (options.withoutNode ? "" : "N: bus/usb/" + bus + "/" + address + "\n") +
+      "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node + "\nE: BUSNUM=" + bus + "\nE: DEVNUM=" + address +
+      "\nA: busnum=" + std::to_string(options.bus) + "\\n\nA: devnum=" + std::to_string(options.address) +
+      "\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\nA: dev=189:" +
+      std::to_string((options.bus - 1) * 128 + options.address - 1) + "\\n\nH: descriptors=" + Hex(options.descriptors) +
+      "\n";
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(state_->testbed, record.c_str(), &error)) {
+    const std::string message = error->message;
+    g_error_free(error);
+    throw std::runtime_error("umockdev: " + message);
+  }
+  auto handler = std::make_shared<UsbfsHandler>(std::move(backend), std::move(options));
+  if (!handler->withoutNode() && !umockdev_testbed_attach_ioctl(state_->testbed, node.c_str(), handler->ioctlBase(), &error)) {
+    const std::string message = error->message;
+    g_error_free(error);
+    throw std::runtime_error("umockdev: " + message);
+  }
+  const std::string sysfsPath = "/sys/devices/pci0000:00/usb" + std::to_string(handler->bus()) + "/" + name;
+  state_->devices[handler.get()] = {handler, sysfsPath, node};
+  umockdev_testbed_uevent(state_->testbed, sysfsPath.c_str(), "add");
+  return handler;
+}
+
+void MockUsbBus::Remove(const std::shared_ptr<MockDevice>& device) {
+  State::Entry entry;
+  {
+    std::lock_guard lock(state_->mutex);
+    const auto found = state_->devices.find(device.get());
+    if (found == state_->devices.end()) return;
+    entry = found->second;
+    state_->devices.erase(found);
+  }
+  entry.handler->Unplug();
+  umockdev_testbed_uevent(state_->testbed, entry.sysfsPath.c_str(), "remove");
+  umockdev_testbed_remove_device(state_->testbed, entry.sysfsPath.c_str());
+}
+
+}  // namespace usbtestbed

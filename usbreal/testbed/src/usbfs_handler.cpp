@@ -1,0 +1,284 @@
+#include "usbfs_handler.h"
+
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace usbtestbed {
+namespace {
+
+constexpr size_t kSetupBytes = 8;
+
+UMockdevIoctlData* Resolve(UMockdevIoctlData* data, size_t length) {
+  return umockdev_ioctl_data_resolve(data, 0, length, nullptr);
+}
+
+}  // namespace
+
+// One submitted URB. The handler runs in the client's own process, so the URB and its
+// buffer are used where libusb put them, as the kernel would: umockdev writes back only
+// what is resolved within one ioctl, and an URB finishes long after its submission.
+struct UsbfsHandler::Urb {
+  usbdevfs_urb* urb;
+  uint8_t* buffer() const { return static_cast<uint8_t*>(urb->buffer); }
+  usbdevfs_urb* view() const { return urb; }
+  bool discarded = false;
+};
+
+UsbfsHandler::UsbfsHandler(std::shared_ptr<usbhost::DeviceBackend> backend, MockDeviceOptions options)
+    : backend_(std::move(backend)),
+      options_(std::move(options)),
+      base_(static_cast<UMockdevIoctlBase*>(g_object_new(UMOCKDEV_TYPE_IOCTL_BASE, nullptr))),
+      kernelDriverBound_(!options_.kernelDriver.empty()),
+      isoWorker_([this] { RunIsochronous(); }) {
+  g_signal_connect(base_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
+}
+
+UsbfsHandler::~UsbfsHandler() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  isoWake_.notify_all();
+  isoWorker_.join();
+  g_signal_handlers_disconnect_by_data(base_, this);
+  g_object_unref(base_);
+}
+
+MockDeviceCounts UsbfsHandler::Counts() const {
+  std::lock_guard lock(mutex_);
+  return counts_;
+}
+
+void UsbfsHandler::FailIsochronousUrbs(int status) {
+  std::lock_guard lock(mutex_);
+  isoFailure_ = status;
+}
+
+gboolean UsbfsHandler::OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+  static_cast<UsbfsHandler*>(self)->Handle(client);
+  return TRUE;
+}
+
+void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
+  const gulong request = umockdev_ioctl_client_get_request(client);
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) return Reap(client);
+  {
+    std::lock_guard lock(mutex_);
+    if (unplugged_) return umockdev_ioctl_client_complete(client, -1, ENODEV);
+  }
+  switch (request) {
+    case USBDEVFS_SUBMITURB: return Submit(client);
+    case USBDEVFS_DISCARDURB: return Discard(client);
+    case USBDEVFS_GET_CAPABILITIES: {
+      UMockdevIoctlData* caps = Resolve(arg, sizeof(uint32_t));
+      *reinterpret_cast<uint32_t*>(caps->data) = USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+      g_object_unref(caps);
+      std::lock_guard lock(mutex_);
+      ++counts_.opens;
+      return umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    case USBDEVFS_DISCONNECT_CLAIM:
+    case USBDEVFS_CLAIMINTERFACE: {
+      std::lock_guard lock(mutex_);
+      if (options_.heldByProgram) return umockdev_ioctl_client_complete(client, -1, EBUSY);
+      if (request == USBDEVFS_CLAIMINTERFACE && kernelDriverBound_) {
+        return umockdev_ioctl_client_complete(client, -1, EBUSY);
+      }
+      if (kernelDriverBound_) {
+        kernelDriverBound_ = false;
+        ++counts_.kernelDriverDetaches;
+      }
+      ++counts_.claims;
+      return umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    case USBDEVFS_RELEASEINTERFACE: {
+      std::lock_guard lock(mutex_);
+      ++counts_.releases;
+      return umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    case USBDEVFS_GETDRIVER: {
+      UMockdevIoctlData* driver = Resolve(arg, sizeof(usbdevfs_getdriver));
+      std::lock_guard lock(mutex_);
+      const bool bound = kernelDriverBound_;
+      if (bound) {
+        auto* record = reinterpret_cast<usbdevfs_getdriver*>(driver->data);
+        std::snprintf(record->driver, sizeof record->driver, "%s", options_.kernelDriver.c_str());
+      }
+      g_object_unref(driver);
+      return umockdev_ioctl_client_complete(client, bound ? 0 : -1, bound ? 0 : ENODATA);
+    }
+    case USBDEVFS_IOCTL: {  // CONNECT gives the interface back to its kernel driver
+      UMockdevIoctlData* command = Resolve(arg, sizeof(usbdevfs_ioctl));
+      const int code = reinterpret_cast<usbdevfs_ioctl*>(command->data)->ioctl_code;
+      g_object_unref(command);
+      std::lock_guard lock(mutex_);
+      if (code == USBDEVFS_CONNECT && !options_.kernelDriver.empty() && !kernelDriverBound_) {
+        kernelDriverBound_ = true;
+        ++counts_.kernelDriverReattaches;
+      }
+      return umockdev_ioctl_client_complete(client, 0, 0);
+    }
+    case USBDEVFS_SETINTERFACE: {
+      UMockdevIoctlData* setting = Resolve(arg, sizeof(usbdevfs_setinterface));
+      const auto* record = reinterpret_cast<const usbdevfs_setinterface*>(setting->data);
+      const bool selected = backend_->SelectAlternateSetting(static_cast<uint8_t>(record->interface),
+                                                             static_cast<uint8_t>(record->altsetting));
+      g_object_unref(setting);
+      return umockdev_ioctl_client_complete(client, selected ? 0 : -1, selected ? 0 : EINVAL);
+    }
+    case USBDEVFS_CLEAR_HALT: {
+      UMockdevIoctlData* endpoint = Resolve(arg, sizeof(unsigned int));
+      const bool cleared = backend_->ResetEndpoint(static_cast<uint8_t>(*reinterpret_cast<unsigned*>(endpoint->data)));
+      g_object_unref(endpoint);
+      return umockdev_ioctl_client_complete(client, cleared ? 0 : -1, cleared ? 0 : EPIPE);
+    }
+    default: {
+      std::lock_guard lock(mutex_);
+      ++counts_.unknownRequests;
+      return umockdev_ioctl_client_complete(client, -1, ENOTTY);
+    }
+  }
+}
+
+void UsbfsHandler::Submit(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  auto urb = std::make_shared<Urb>(Urb{*reinterpret_cast<usbdevfs_urb* const*>(arg->data)});
+  const bool iso = urb->urb->type == USBDEVFS_URB_TYPE_ISO;
+  usbdevfs_urb* view = urb->view();
+  view->status = -EINPROGRESS;
+  view->actual_length = 0;
+  umockdev_ioctl_client_complete(client, 0, 0);
+
+  std::unique_lock lock(mutex_);
+  pending_.push_back(urb);
+  if (iso) {
+    ++counts_.isochronousUrbs;
+    isoQueue_.push_back(urb);
+    isoWake_.notify_all();
+    return;
+  }
+  ++counts_.controlUrbs;
+  if (view->type != USBDEVFS_URB_TYPE_CONTROL || view->buffer_length < static_cast<int>(kSetupBytes)) {
+    return Finish(urb, -EINVAL);
+  }
+  USB_DEVICE_REQUEST setup;
+  std::memcpy(&setup, urb->buffer(), kSetupBytes);
+  const std::span<uint8_t> stage(urb->buffer() + kSetupBytes,
+                                 std::min<size_t>(setup.wLength, view->buffer_length - kSetupBytes));
+  controlInBackend_ = urb;
+  lock.unlock();
+  // The backend may answer at once, later, or (a camera that stopped answering) never.
+  backend_->SubmitControl(setup, stage, [this, weak = std::weak_ptr<Urb>(urb)](DWORD usbError, DWORD bytes) {
+    std::lock_guard guard(mutex_);
+    auto answered = weak.lock();
+    if (!answered || controlInBackend_ != answered) return;
+    controlInBackend_.reset();
+    answered->view()->actual_length = static_cast<int>(bytes);
+    Finish(answered, usbError == USB_NO_ERROR ? 0 : usbError == USB_STALL_ERROR ? -EPIPE : -EPROTO);
+  });
+}
+
+void UsbfsHandler::Finish(const std::shared_ptr<Urb>& urb, int status) {
+  if (std::find(pending_.begin(), pending_.end(), urb) == pending_.end()) return;
+  pending_.remove(urb);
+  urb->view()->status = urb->discarded ? -ENOENT : status;
+  finished_.push_back(urb);
+}
+
+void UsbfsHandler::Reap(UMockdevIoctlClient* client) {
+  std::unique_lock lock(mutex_);
+  if (finished_.empty()) {
+    lock.unlock();
+    return umockdev_ioctl_client_complete(client, -1, unplugged_ ? ENODEV : EAGAIN);
+  }
+  const std::shared_ptr<Urb> urb = finished_.front();
+  finished_.pop_front();
+  lock.unlock();
+  UMockdevIoctlData* out = Resolve(umockdev_ioctl_client_get_arg(client), sizeof(void*));
+  *reinterpret_cast<usbdevfs_urb**>(out->data) = urb->urb;
+  umockdev_ioctl_client_complete(client, 0, 0);
+  g_object_unref(out);
+}
+
+void UsbfsHandler::Discard(UMockdevIoctlClient* client) {
+  const gulong address = *reinterpret_cast<const gulong*>(umockdev_ioctl_client_get_arg(client)->data);
+  std::unique_lock lock(mutex_);
+  ++counts_.discards;
+  const auto found = std::find_if(pending_.begin(), pending_.end(),
+                                  [&](const std::shared_ptr<Urb>& urb) { return reinterpret_cast<gulong>(urb->urb) == address; });
+  if (found == pending_.end()) {
+    lock.unlock();
+    return umockdev_ioctl_client_complete(client, -1, EINVAL);
+  }
+  const std::shared_ptr<Urb> urb = *found;
+  urb->discarded = true;
+  const bool inBackend = controlInBackend_ == urb;
+  if (inBackend) controlInBackend_.reset();
+  const auto queued = std::find(isoQueue_.begin(), isoQueue_.end(), urb);
+  // An isochronous URB being filled now finishes (as discarded) when its frames are over.
+  if (inBackend || queued != isoQueue_.end() || urb->view()->type == USBDEVFS_URB_TYPE_CONTROL) {
+    if (queued != isoQueue_.end()) isoQueue_.erase(queued);
+    Finish(urb, -ENOENT);
+  }
+  lock.unlock();
+  if (inBackend) backend_->CancelControl();
+  umockdev_ioctl_client_complete(client, 0, 0);
+}
+
+void UsbfsHandler::RunIsochronous() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    isoWake_.wait(lock, [this] { return stopping_ || !isoQueue_.empty(); });
+    if (stopping_) return;
+    const std::shared_ptr<Urb> urb = isoQueue_.front();
+    isoQueue_.pop_front();
+    isoRunning_ = urb;
+    const int failure = isoFailure_;
+    usbdevfs_urb* view = urb->view();
+    const auto packets = static_cast<size_t>(view->number_of_packets);
+    std::vector<DWORD> requested(packets), actual(packets, 0);
+    for (size_t i = 0; i < packets; ++i) requested[i] = view->iso_frame_desc[i].length;
+    lock.unlock();
+    bool streamed = false;
+    if (failure == 0) {
+      try {
+        streamed = backend_->IsochIn(view->endpoint, requested, urb->buffer(), actual);
+      } catch (const std::exception&) {
+        streamed = false;  // a fault inside the transfer: the URB fails
+      }
+    }
+    lock.lock();
+    int total = 0;
+    for (size_t i = 0; i < packets; ++i) {
+      view->iso_frame_desc[i].actual_length = streamed ? actual[i] : 0;
+      view->iso_frame_desc[i].status = streamed ? 0 : -EXDEV;
+      total += static_cast<int>(view->iso_frame_desc[i].actual_length);
+    }
+    view->actual_length = total;
+    view->error_count = streamed ? 0 : static_cast<int>(packets);
+    isoRunning_.reset();
+    Finish(urb, unplugged_ ? -ENODEV : failure != 0 ? failure : streamed ? 0 : -EPROTO);
+  }
+}
+
+void UsbfsHandler::Unplug() {
+  backend_->Disconnect();
+  std::lock_guard lock(mutex_);
+  unplugged_ = true;
+  controlInBackend_.reset();
+  isoQueue_.clear();
+  // The URB being filled ends by itself: the disconnected backend returns at once.
+  const std::list<std::shared_ptr<Urb>> ending = pending_;
+  for (const auto& urb : ending) {
+    if (urb != isoRunning_) Finish(urb, -ENODEV);
+  }
+}
+
+}  // namespace usbtestbed
