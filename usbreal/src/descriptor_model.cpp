@@ -39,14 +39,19 @@ std::optional<usbhost::DeviceModel> ReadDeviceModel(libusb_device* device, std::
       raw, libusb_free_config_descriptor);
 
   usbhost::DeviceModel model{};
-  model.device = {descriptor.bLength,         descriptor.bDescriptorType, descriptor.bcdUSB,
-                  descriptor.bDeviceClass,    descriptor.bDeviceSubClass, descriptor.bDeviceProtocol,
-                  descriptor.bMaxPacketSize0, descriptor.idVendor,        descriptor.idProduct,
-                  descriptor.bcdDevice,       descriptor.iManufacturer,   descriptor.iProduct,
+  model.device = {descriptor.bLength,         descriptor.bDescriptorType,   descriptor.bcdUSB,
+                  descriptor.bDeviceClass,    descriptor.bDeviceSubClass,   descriptor.bDeviceProtocol,
+                  descriptor.bMaxPacketSize0, descriptor.idVendor,          descriptor.idProduct,
+                  descriptor.bcdDevice,       descriptor.iManufacturer,     descriptor.iProduct,
                   descriptor.iSerialNumber,   descriptor.bNumConfigurations};
-  model.configuration = {config->bLength,        config->bDescriptorType, config->wTotalLength,
-                         config->bNumInterfaces, config->bConfigurationValue, config->iConfiguration,
-                         config->bmAttributes,   config->MaxPower};
+  model.configuration = {config->bLength,
+                         config->bDescriptorType,
+                         config->wTotalLength,
+                         config->bNumInterfaces,
+                         config->bConfigurationValue,
+                         config->iConfiguration,
+                         config->bmAttributes,
+                         config->MaxPower};
   for (int i = 0; i < config->bNumInterfaces; ++i) {
     const libusb_interface& interface = config->interface[i];
     for (int a = 0; a < interface.num_altsetting; ++a) model.interfaces.push_back(InterfaceOf(interface.altsetting[a]));

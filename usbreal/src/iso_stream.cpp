@@ -50,8 +50,8 @@ void IsoStream::CopyPackets(const Slot& slot, uint8_t* buffer, std::span<DWORD> 
 
 bool IsoStream::StartLocked(uint8_t endpoint, std::span<const DWORD> lengths) {
   const size_t total = std::accumulate(lengths.begin(), lengths.end(), size_t{0});
-  const bool reusable = slots_[0].transfer != nullptr && lengths.size() == lengths_.size() &&
-                        total == slots_[0].buffer.size();
+  const bool reusable =
+      slots_[0].transfer != nullptr && lengths.size() == lengths_.size() && total == slots_[0].buffer.size();
   if (!reusable) {
     FreeTransfers();
     for (Slot& slot : slots_) {

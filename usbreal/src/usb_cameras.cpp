@@ -9,6 +9,12 @@ libusb_device_descriptor DescriptorOf(libusb_device* device) {
   return descriptor;
 }
 
+// A device by its place on the bus: libusb may report one device through more than one
+// record (listed at start, announced by hot-plug).
+UsbCameras::Place PlaceOf(libusb_device* device) {
+  return {libusb_get_bus_number(device), libusb_get_device_address(device)};
+}
+
 bool Selected(const DeviceSelector& selector, libusb_device* device) {
   const libusb_device_descriptor descriptor = DescriptorOf(device);
   return selector.Matches(libusb_get_bus_number(device), libusb_get_device_address(device), descriptor.idVendor,
@@ -17,7 +23,8 @@ bool Selected(const DeviceSelector& selector, libusb_device* device) {
 
 }  // namespace
 
-std::optional<usbhost::Backends> UsbCameras::Open(const DeviceSelector& selector, std::string& error) {
+std::optional<usbhost::Backends> UsbCameras::Open(const DeviceSelector& selector, const std::string& entry,
+                                                  std::string& error) {
   std::shared_ptr<UsbContext> context;
   {
     std::lock_guard lock(mutex_);
@@ -39,13 +46,14 @@ std::optional<usbhost::Backends> UsbCameras::Open(const DeviceSelector& selector
     return std::nullopt;
   }
   usbhost::Backends opened;
-  for (ssize_t i = 0; i < count; ++i) {
+  bool matched = false;
+  for (ssize_t i = 0; i < count && !(matched && !selector.EveryCamera()); ++i) {  // a selector picks one device
     if (!Selected(selector, list[i])) continue;
+    matched = true;
     if (auto device = OpenNew(list[i])) opened.push_back(std::move(device));
-    if (!selector.EveryCamera()) break;  // a selector picks one device
   }
   libusb_free_device_list(list, 1);
-  if (opened.empty() && !selector.EveryCamera()) report_("usb: no USB device matches this entry");
+  if (!matched && !selector.EveryCamera()) report_("usb: no USB device matches '" + entry + "'");
   return opened;
 }
 
@@ -53,7 +61,7 @@ std::shared_ptr<LibusbDevice> UsbCameras::OpenNew(libusb_device* device) {
   std::shared_ptr<UsbContext> context;
   {
     std::lock_guard lock(mutex_);
-    auto held = held_.find(device);
+    auto held = held_.find(PlaceOf(device));
     if (held != held_.end() && !held->second.expired()) return nullptr;  // plugged already
     context = context_;
   }
@@ -66,7 +74,7 @@ std::shared_ptr<LibusbDevice> UsbCameras::OpenNew(libusb_device* device) {
   }
   std::lock_guard lock(mutex_);
   std::erase_if(held_, [](const auto& entry) { return entry.second.expired(); });
-  held_[device] = opened;
+  held_[PlaceOf(device)] = opened;
   return opened;
 }
 
@@ -88,8 +96,7 @@ void UsbCameras::Watch(bool arrivals) {
   if (result != LIBUSB_SUCCESS) report_(std::string("usb: hot-plug cannot be followed: ") + libusb_strerror(result));
 }
 
-int LIBUSB_CALL UsbCameras::OnHotPlug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
-                                      void* self) {
+int LIBUSB_CALL UsbCameras::OnHotPlug(libusb_context*, libusb_device* device, libusb_hotplug_event event, void* self) {
   auto* cameras = static_cast<UsbCameras*>(self);
   std::lock_guard lock(cameras->mutex_);
   if (cameras->stopping_) return 0;
@@ -130,7 +137,7 @@ void UsbCameras::Left(libusb_device* device) {
   std::shared_ptr<LibusbDevice> gone;
   {
     std::lock_guard lock(mutex_);
-    const auto held = held_.find(device);
+    const auto held = held_.find(PlaceOf(device));
     if (held == held_.end()) return;
     gone = held->second.lock();
     held_.erase(held);

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "device_selector.h"
 #include "libusb_device.h"
@@ -27,9 +28,12 @@ class UsbCameras {
   explicit UsbCameras(Report report) : report_(std::move(report)) {}
   ~UsbCameras() { Stop(); }
 
-  // The devices `selector` names, opened; those that cannot be are reported and left out.
-  std::optional<usbhost::Backends> Open(const DeviceSelector& selector, std::string& error);
+  // The devices `selector` names, opened; those that cannot be are reported and left out
+  // (`entry` is the entry's text, for the report of an entry that matches nothing).
+  std::optional<usbhost::Backends> Open(const DeviceSelector& selector, const std::string& entry, std::string& error);
   void Stop();
+
+  using Place = std::pair<uint8_t, uint8_t>;  // bus, address
 
  private:
   struct Event {
@@ -49,7 +53,7 @@ class UsbCameras {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::shared_ptr<UsbContext> context_;
-  std::map<libusb_device*, std::weak_ptr<LibusbDevice>> held_;
+  std::map<Place, std::weak_ptr<LibusbDevice>> held_;
   libusb_hotplug_callback_handle callback_{};
   bool watching_ = false;
   bool arrivals_ = false;  // a plain "usb" entry: cameras plugged later are taken too

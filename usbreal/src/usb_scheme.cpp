@@ -23,7 +23,7 @@ void RegisterBackendFactory(Report report) {
       "usb", [](std::string_view options, std::string& error) -> std::optional<usbhost::Backends> {
         const std::optional<DeviceSelector> selector = ParseDeviceSelector(options, error);
         if (!selector) return std::nullopt;
-        return Cameras()->Open(*selector, error);
+        return Cameras()->Open(*selector, options.empty() ? "usb" : "usb:" + std::string(options), error);
       });
 }
 

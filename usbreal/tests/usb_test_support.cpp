@@ -49,6 +49,30 @@ std::vector<std::u16string> StreamNames() {
   return names;
 }
 
+usbtestbed::MockDeviceOptions KernelDriver(std::string name) {
+  usbtestbed::MockDeviceOptions options;
+  options.kernelDriver = std::move(name);
+  return options;
+}
+
+usbtestbed::MockDeviceOptions HeldByProgram() {
+  usbtestbed::MockDeviceOptions options;
+  options.heldByProgram = true;
+  return options;
+}
+
+usbtestbed::MockDeviceOptions WithoutNode() {
+  usbtestbed::MockDeviceOptions options;
+  options.withoutNode = true;
+  return options;
+}
+
+usbtestbed::MockDeviceOptions Descriptors(std::vector<uint8_t> bytes) {
+  usbtestbed::MockDeviceOptions options;
+  options.descriptors = std::move(bytes);
+  return options;
+}
+
 size_t PluggedCount() { return usbhost::PluggedDevices().size(); }
 
 UsbCamera::UsbCamera(const std::string& cameraOptions, usbtestbed::MockDeviceOptions options) {
@@ -66,12 +90,15 @@ std::string UsbCamera::Entry() const {
 
 bool UsbCamera::Plug() {
   const std::vector<std::u16string> before = vtest::ActiveKeyPaths();
+  const std::vector<usbhost::DeviceId> devices = usbhost::PluggedDevices();
   std::string error;
   if (!usbhost::PlugDevicesFromConfig(Entry(), error)) {
     ADD_FAILURE() << error;
     return false;
   }
-  plugged_ = true;
+  for (usbhost::DeviceId id : usbhost::PluggedDevices()) {
+    if (std::find(devices.begin(), devices.end(), id) == devices.end()) id_ = id;
+  }
   for (const std::u16string& key : vtest::ActiveKeyPaths()) {
     if (std::find(before.begin(), before.end(), key) == before.end()) streamName_ = vtest::RegistryText(key, u"Name");
   }
@@ -80,14 +107,17 @@ bool UsbCamera::Plug() {
 
 void UsbCamera::Pull() {
   if (!device_) return;
-  const size_t before = PluggedCount();
   Bus().Remove(device_);
   device_.reset();
   // The hot-plug notice reaches the host on its own thread.
-  if (plugged_) {
-    EXPECT_TRUE(vtest::PollUntil([&] { return PluggedCount() < before; }));
+  const auto stillPlugged = [this] {
+    const auto plugged = usbhost::PluggedDevices();
+    return std::find(plugged.begin(), plugged.end(), id_) != plugged.end();
+  };
+  if (id_ != 0) {
+    EXPECT_TRUE(vtest::PollUntil([&] { return !stillPlugged(); }));
   }
-  plugged_ = false;
+  id_ = 0;
 }
 
 }  // namespace usbtest

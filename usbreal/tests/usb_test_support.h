@@ -36,14 +36,21 @@ class UsbCamera {
   emucam::EmulatedCamera& Emu() const { return *camera_; }
   usbtestbed::MockDevice& Mock() const { return *device_; }
   const std::u16string& StreamName() const { return streamName_; }
+  usbhost::DeviceId Id() const { return id_; }
   std::string Entry() const;  // "usb:bus=1,address=N"
 
  private:
   std::shared_ptr<emucam::EmulatedCamera> camera_;
   std::shared_ptr<usbtestbed::MockDevice> device_;
   std::u16string streamName_;
-  bool plugged_ = false;
+  usbhost::DeviceId id_ = 0;
 };
+
+// Mock devices of one kind.
+usbtestbed::MockDeviceOptions KernelDriver(std::string name);
+usbtestbed::MockDeviceOptions HeldByProgram();
+usbtestbed::MockDeviceOptions WithoutNode();
+usbtestbed::MockDeviceOptions Descriptors(std::vector<uint8_t> bytes);
 
 // How many devices the USB host has plugged in now.
 size_t PluggedCount();

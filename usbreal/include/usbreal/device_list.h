@@ -14,9 +14,9 @@ struct ListedDevice {
   uint8_t address = 0;
   uint16_t vendor = 0;
   uint16_t product = 0;
-  std::string speed;       // "full (12 Mbit/s)"
-  bool openable = false;   // this process may open it
-  std::string problem;     // why not, and what to do
+  std::string speed;          // "full (12 Mbit/s)"
+  bool openable = false;      // this process may open it
+  std::string problem;        // why not, and what to do
   bool kernelDriver = false;  // a kernel driver holds interface 0 (detached when a program takes the camera)
 };
 

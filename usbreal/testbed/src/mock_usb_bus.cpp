@@ -95,22 +95,25 @@ std::shared_ptr<MockDevice> MockUsbBus::Add(std::shared_ptr<usbhost::DeviceBacke
   const std::string bus = Decimal3(options.bus), address = Decimal3(options.address);
   const std::string name = std::to_string(options.bus) + "-" + std::to_string(options.address);
   const std::string node = "/dev/bus/usb/" + bus + "/" + address;
-  const std::string record =
-      "P: /devices/pci0000:00/usb" + std::to_string(options.bus) + "/" + name + "\n" +
-      (options.withoutNode ? "" : "N: bus/usb/" + bus + "/" + address + "\n") +
-      "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node + "\nE: BUSNUM=" + bus + "\nE: DEVNUM=" + address +
-      "\nA: busnum=" + std::to_string(options.bus) + "\\n\nA: devnum=" + std::to_string(options.address) +
-      "\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\nA: dev=189:" +
-      std::to_string((options.bus - 1) * 128 + options.address - 1) + "\\n\nH: descriptors=" + Hex(options.descriptors) +
-      "\n";
+  const std::string record = "P: /devices/pci0000:00/usb" + std::to_string(options.bus) + "/" + name + "\n" +
+                             (options.withoutNode ? "" : "N: bus/usb/" + bus + "/" + address + "\n") +
+                             "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=" + node + "\nE: BUSNUM=" + bus +
+                             "\nE: DEVNUM=" + address + "\nA: busnum=" + std::to_string(options.bus) +
+                             "\\n\nA: devnum=" + std::to_string(options.address) +
+                             "\\n\nA: speed=12\\n\nA: bConfigurationValue=1\\n\nA: dev=189:" +
+                             std::to_string((options.bus - 1) * 128 + options.address - 1) +
+                             "\\n\nH: descriptors=" + Hex(options.descriptors) + "\n";
+  // The handler is in place before the device appears: libusb may open it as soon as
+  // the "add" uevent that adding sends arrives.
+  auto handler = std::make_shared<UsbfsHandler>(std::move(backend), std::move(options));
   GError* error = nullptr;
-  if (!umockdev_testbed_add_from_string(state_->testbed, record.c_str(), &error)) {
+  if (!handler->withoutNode() &&
+      !umockdev_testbed_attach_ioctl(state_->testbed, node.c_str(), handler->ioctlBase(), &error)) {
     const std::string message = error->message;
     g_error_free(error);
     throw std::runtime_error("umockdev: " + message);
   }
-  auto handler = std::make_shared<UsbfsHandler>(std::move(backend), std::move(options));
-  if (!handler->withoutNode() && !umockdev_testbed_attach_ioctl(state_->testbed, node.c_str(), handler->ioctlBase(), &error)) {
+  if (!umockdev_testbed_add_from_string(state_->testbed, record.c_str(), &error)) {
     const std::string message = error->message;
     g_error_free(error);
     throw std::runtime_error("umockdev: " + message);
@@ -132,6 +135,11 @@ void MockUsbBus::Remove(const std::shared_ptr<MockDevice>& device) {
   }
   entry.handler->Unplug();
   umockdev_testbed_uevent(state_->testbed, entry.sysfsPath.c_str(), "remove");
+  // Removing the node takes its ioctl handler away, and an ioctl still to come would then
+  // never be answered: first the program lets the device go, as it does on the uevent.
+  if (!entry.handler->WaitUntilLetGo(std::chrono::seconds(10))) {
+    throw std::runtime_error("mock USB bus: device " + entry.node + " still held 10 s after its removal");
+  }
   umockdev_testbed_remove_device(state_->testbed, entry.sysfsPath.c_str());
 }
 

@@ -39,6 +39,11 @@ UsbfsHandler::UsbfsHandler(std::shared_ptr<usbhost::DeviceBackend> backend, Mock
   g_signal_connect(base_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
 }
 
+bool UsbfsHandler::WaitUntilLetGo(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return released_.wait_for(lock, limit, [this] { return counts_.releases >= counts_.claims; });
+}
+
 UsbfsHandler::~UsbfsHandler() {
   {
     std::lock_guard lock(mutex_);
@@ -71,7 +76,10 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
   if (request == USBDEVFS_REAPURBNDELAY || request == USBDEVFS_REAPURB) return Reap(client);
   {
     std::lock_guard lock(mutex_);
-    if (unplugged_) return umockdev_ioctl_client_complete(client, -1, ENODEV);
+    // What libusb gives back is counted even after the unplug: the bus waits for it.
+    if (unplugged_ && request != USBDEVFS_RELEASEINTERFACE && request != USBDEVFS_IOCTL) {
+      return umockdev_ioctl_client_complete(client, -1, ENODEV);
+    }
   }
   switch (request) {
     case USBDEVFS_SUBMITURB: return Submit(client);
@@ -101,7 +109,8 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
     case USBDEVFS_RELEASEINTERFACE: {
       std::lock_guard lock(mutex_);
       ++counts_.releases;
-      return umockdev_ioctl_client_complete(client, 0, 0);
+      released_.notify_all();
+      return umockdev_ioctl_client_complete(client, unplugged_ ? -1 : 0, unplugged_ ? ENODEV : 0);
     }
     case USBDEVFS_GETDRIVER: {
       UMockdevIoctlData* driver = Resolve(arg, sizeof(usbdevfs_getdriver));
@@ -119,11 +128,11 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
       const int code = reinterpret_cast<usbdevfs_ioctl*>(command->data)->ioctl_code;
       g_object_unref(command);
       std::lock_guard lock(mutex_);
-      if (code == USBDEVFS_CONNECT && !options_.kernelDriver.empty() && !kernelDriverBound_) {
+      if (code == USBDEVFS_CONNECT && !options_.kernelDriver.empty() && !kernelDriverBound_ && !unplugged_) {
         kernelDriverBound_ = true;
         ++counts_.kernelDriverReattaches;
       }
-      return umockdev_ioctl_client_complete(client, 0, 0);
+      return umockdev_ioctl_client_complete(client, unplugged_ ? -1 : 0, unplugged_ ? ENODEV : 0);
     }
     case USBDEVFS_SETINTERFACE: {
       UMockdevIoctlData* setting = Resolve(arg, sizeof(usbdevfs_setinterface));
@@ -211,8 +220,9 @@ void UsbfsHandler::Discard(UMockdevIoctlClient* client) {
   const gulong address = *reinterpret_cast<const gulong*>(umockdev_ioctl_client_get_arg(client)->data);
   std::unique_lock lock(mutex_);
   ++counts_.discards;
-  const auto found = std::find_if(pending_.begin(), pending_.end(),
-                                  [&](const std::shared_ptr<Urb>& urb) { return reinterpret_cast<gulong>(urb->urb) == address; });
+  const auto found = std::find_if(pending_.begin(), pending_.end(), [&](const std::shared_ptr<Urb>& urb) {
+    return reinterpret_cast<gulong>(urb->urb) == address;
+  });
   if (found == pending_.end()) {
     lock.unlock();
     return umockdev_ioctl_client_complete(client, -1, EINVAL);
