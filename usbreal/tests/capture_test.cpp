@@ -64,16 +64,15 @@ TEST_P(UsbCaptureTest, DeliversFramesOfTheFormatAndSize) {
   EXPECT_EQ(StopCapture(0), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, UsbCaptureTest,
-    ::testing::Values(Case{"Jpeg640", VLM_FORMAT_JPEG, VLM_SIZE_640X480, 640, 480, 0},
-                      Case{"Jpeg320", VLM_FORMAT_JPEG, VLM_SIZE_320X240, 320, 240, 0},
-                      Case{"Rgb565_640", VLM_FORMAT_RGB565, VLM_SIZE_640X480, 640, 480, 8},
-                      Case{"Rgb24_320", VLM_FORMAT_RGB24, VLM_SIZE_320X240, 320, 240, 12},
-                      Case{"Rgb32_640", VLM_FORMAT_RGB32, VLM_SIZE_640X480, 640, 480, 16},
-                      Case{"Yuv420_320", VLM_FORMAT_YUV420P, VLM_SIZE_320X240, 320, 240, 6},
-                      Case{"Yuv422_640", VLM_FORMAT_YUV422P, VLM_SIZE_640X480, 640, 480, 8}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, UsbCaptureTest,
+                         ::testing::Values(Case{"Jpeg640", VLM_FORMAT_JPEG, VLM_SIZE_640X480, 640, 480, 0},
+                                           Case{"Jpeg320", VLM_FORMAT_JPEG, VLM_SIZE_320X240, 320, 240, 0},
+                                           Case{"Rgb565_640", VLM_FORMAT_RGB565, VLM_SIZE_640X480, 640, 480, 8},
+                                           Case{"Rgb24_320", VLM_FORMAT_RGB24, VLM_SIZE_320X240, 320, 240, 12},
+                                           Case{"Rgb32_640", VLM_FORMAT_RGB32, VLM_SIZE_640X480, 640, 480, 16},
+                                           Case{"Yuv420_320", VLM_FORMAT_YUV420P, VLM_SIZE_320X240, 320, 240, 6},
+                                           Case{"Yuv422_640", VLM_FORMAT_YUV422P, VLM_SIZE_640X480, 640, 480, 8}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace usbtest

@@ -97,15 +97,15 @@ TEST_P(UsbFailedTransferTest, CaptureSurvivesAndResumes) {
 INSTANTIATE_TEST_SUITE_P(Statuses, UsbFailedTransferTest, ::testing::Values(-EPROTO, -ENOENT, -EOVERFLOW),
                          [](const auto& test) { return "errno" + std::to_string(-test.param); });
 
-TEST_F(UsbFaultTest, PullingTheCableDuringCaptureRunsTheRemovalAndGivesTheDriverBack) {
+TEST_F(UsbFaultTest, PullingTheCableDuringCaptureRunsTheRemovalWithoutHanging) {
   ASSERT_TRUE(Control(IOCTL_VLM_START_CAPTURE, nullptr, 0, nullptr, 0));
   ASSERT_TRUE(FramesArrive());
   EXPECT_EQ(camera_.Mock().Counts().kernelDriverDetaches, 1);
   const usbtestbed::MockDeviceCounts claimed = camera_.Mock().Counts();
   const auto start = Clock::now();
   camera_.Pull();
+  EXPECT_TRUE(vtest::PollUntil([] { return StreamNames().empty(); }));  // the driver's removal ran
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-  EXPECT_TRUE(StreamNames().empty());
   // The handle left open survives the removal and refuses work.
   DWORD returned = 0;
   std::vector<uint8_t> jpeg(40960);

@@ -52,8 +52,8 @@ TEST_F(UsbHotPlugTest, AStormOfFiftyPlugsAndUnplugsLeavesNothingBehind) {
     if (i % 2 == 0) vtest::PollUntil([&] { return PluggedCount() > before_; }, std::chrono::milliseconds(200));
     Bus().Remove(device);
   }
-  EXPECT_TRUE(vtest::PollUntil([&] { return PluggedCount() == before_ && StreamNames().empty(); },
-                               std::chrono::seconds(30)));
+  EXPECT_TRUE(
+      vtest::PollUntil([&] { return PluggedCount() == before_ && StreamNames().empty(); }, std::chrono::seconds(30)));
   // Every camera that could not be opened in time was reported, none silently lost.
   for (const std::string& line : TakeReports()) EXPECT_NE(line.find("USB device bus"), std::string::npos) << line;
 }

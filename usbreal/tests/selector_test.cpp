@@ -37,16 +37,17 @@ TEST_P(UsbSelectorError, NamesWhatIsWrong) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, UsbSelectorError,
-                         ::testing::Values(std::pair{"port=3", "unknown key 'port'"}, std::pair{"bus=256,address=1", "bus"},
-                                           std::pair{"vid=0x1FFFF", "vid"}, std::pair{"pid=12x", "pid"},
-                                           std::pair{"bus=1", "together"}, std::pair{"vid=", "vid"}));
+                         ::testing::Values(std::pair{"port=3", "unknown key 'port'"},
+                                           std::pair{"bus=256,address=1", "bus"}, std::pair{"vid=0x1FFFF", "vid"},
+                                           std::pair{"pid=12x", "pid"}, std::pair{"bus=1", "together"},
+                                           std::pair{"vid=", "vid"}));
 
 TEST(UsbErrors, TransferStatusesBecomeTheHostsUsbErrors) {
   EXPECT_EQ(UsbErrorOf(LIBUSB_TRANSFER_COMPLETED), USB_NO_ERROR);
   EXPECT_EQ(UsbErrorOf(LIBUSB_TRANSFER_STALL), USB_STALL_ERROR);
   EXPECT_EQ(UsbErrorOf(LIBUSB_TRANSFER_CANCELLED), USB_CANCELED_ERROR);
-  for (auto status : {LIBUSB_TRANSFER_ERROR, LIBUSB_TRANSFER_TIMED_OUT, LIBUSB_TRANSFER_NO_DEVICE,
-                      LIBUSB_TRANSFER_OVERFLOW}) {
+  for (auto status :
+       {LIBUSB_TRANSFER_ERROR, LIBUSB_TRANSFER_TIMED_OUT, LIBUSB_TRANSFER_NO_DEVICE, LIBUSB_TRANSFER_OVERFLOW}) {
     EXPECT_EQ(UsbErrorOf(status), USB_DEVICE_NOT_RESPONDING_ERROR) << status;
   }
   EXPECT_EQ(UsbErrorOfSubmit(LIBUSB_ERROR_PIPE), USB_STALL_ERROR);

@@ -58,12 +58,13 @@ bool PlugEntry(const DeviceEntry& entry, std::vector<DeviceId>& plugged, std::st
 }  // namespace
 
 void RegisterBackendFactory(std::string scheme, BackendFactory factory) {
-  RegisterMultiBackendFactory(std::move(scheme), [factory = std::move(factory)](std::string_view options,
-                                                                               std::string& error) -> std::optional<Backends> {
-    std::shared_ptr<DeviceBackend> backend = factory(options, error);
-    if (!backend) return std::nullopt;
-    return Backends{std::move(backend)};
-  });
+  RegisterMultiBackendFactory(
+      std::move(scheme),
+      [factory = std::move(factory)](std::string_view options, std::string& error) -> std::optional<Backends> {
+        std::shared_ptr<DeviceBackend> backend = factory(options, error);
+        if (!backend) return std::nullopt;
+        return Backends{std::move(backend)};
+      });
 }
 
 void RegisterMultiBackendFactory(std::string scheme, MultiBackendFactory factory) {
