@@ -42,7 +42,8 @@ TEST(Camlist, ListsEachDeviceOfTheVendorWithWhetherItCanBeOpened) {
 
   const CamlistRun run = Camlist({});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("001 002     0ac8:ec01  full (12 Mbit/s)   yes (a kernel driver holds it"), std::string::npos)
+  EXPECT_NE(run.output.find("001 002     0ac8:ec01  full (12 Mbit/s)   yes (a kernel driver holds it"),
+            std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("001 003     0ac8:ec02  full (12 Mbit/s)   no: the device went away"), std::string::npos)
       << run.output;

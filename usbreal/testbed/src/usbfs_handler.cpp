@@ -146,6 +146,8 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
       UMockdevIoctlData* endpoint = Resolve(arg, sizeof(unsigned int));
       const bool cleared = backend_->ResetEndpoint(static_cast<uint8_t>(*reinterpret_cast<unsigned*>(endpoint->data)));
       g_object_unref(endpoint);
+      std::lock_guard lock(mutex_);
+      ++counts_.clearedHalts;
       return umockdev_ioctl_client_complete(client, cleared ? 0 : -1, cleared ? 0 : EPIPE);
     }
     default: {
@@ -204,6 +206,7 @@ void UsbfsHandler::Finish(const std::shared_ptr<Urb>& urb, int status) {
 void UsbfsHandler::Reap(UMockdevIoctlClient* client) {
   std::unique_lock lock(mutex_);
   if (finished_.empty()) {
+    ++counts_.emptyReaps;
     lock.unlock();
     return umockdev_ioctl_client_complete(client, -1, unplugged_ ? ENODEV : EAGAIN);
   }

@@ -35,6 +35,8 @@ struct MockDeviceCounts {
   int controlUrbs = 0;
   int isochronousUrbs = 0;
   int discards = 0;
+  int clearedHalts = 0;
+  int64_t emptyReaps = 0;   // reaps that found nothing finished (libusb polling in vain)
   int unknownRequests = 0;  // usbdevfs requests the handler does not know
 };
 
