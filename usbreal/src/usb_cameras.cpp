@@ -148,11 +148,13 @@ void UsbCameras::Left(libusb_device* device) {
 
 void UsbCameras::Stop() {
   std::unique_lock lock(mutex_);
-  if (watching_ && context_ && worker_.joinable()) libusb_hotplug_deregister_callback(context_->get(), callback_);
   stopping_ = true;
   wake_.notify_all();
   std::thread worker = std::move(worker_);
+  const std::shared_ptr<UsbContext> context = worker.joinable() ? context_ : nullptr;
   lock.unlock();
+  // Not under the lock: libusb holds its own while a notice waits for ours in OnHotPlug.
+  if (context) libusb_hotplug_deregister_callback(context->get(), callback_);
   if (worker.joinable()) worker.join();
   lock.lock();
   for (const Event& event : events_) libusb_unref_device(event.device);

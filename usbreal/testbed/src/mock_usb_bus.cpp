@@ -64,6 +64,7 @@ struct MockUsbBus::State {
     std::shared_ptr<UsbfsHandler> handler;
     std::string sysfsPath;
     std::string node;
+    bool removed = false;
   };
   std::map<const MockDevice*, Entry> devices;
 };
@@ -79,10 +80,12 @@ MockUsbBus::MockUsbBus() : state_(std::make_unique<State>()) {
 }
 
 MockUsbBus::~MockUsbBus() {
-  while (!state_->devices.empty()) {
-    auto entry = state_->devices.begin()->second;
-    Remove(entry.handler);
+  std::vector<std::shared_ptr<MockDevice>> devices;
+  {
+    std::lock_guard lock(state_->mutex);
+    for (const auto& [key, entry] : state_->devices) devices.push_back(entry.handler);
   }
+  for (const auto& device : devices) Remove(device);
   g_object_unref(state_->testbed);
 }
 
@@ -125,22 +128,17 @@ std::shared_ptr<MockDevice> MockUsbBus::Add(std::shared_ptr<usbhost::DeviceBacke
 }
 
 void MockUsbBus::Remove(const std::shared_ptr<MockDevice>& device) {
-  State::Entry entry;
-  {
-    std::lock_guard lock(state_->mutex);
-    const auto found = state_->devices.find(device.get());
-    if (found == state_->devices.end()) return;
-    entry = found->second;
-    state_->devices.erase(found);
-  }
+  std::lock_guard lock(state_->mutex);
+  const auto found = state_->devices.find(device.get());
+  if (found == state_->devices.end() || found->second.removed) return;
+  State::Entry& entry = found->second;
+  entry.removed = true;
   entry.handler->Unplug();
   umockdev_testbed_uevent(state_->testbed, entry.sysfsPath.c_str(), "remove");
-  // Removing the node takes its ioctl handler away, and an ioctl still to come would then
-  // never be answered: first the program lets the device go, as it does on the uevent.
-  if (!entry.handler->WaitUntilLetGo(std::chrono::seconds(10))) {
-    throw std::runtime_error("mock USB bus: device " + entry.node + " still held 10 s after its removal");
-  }
-  umockdev_testbed_remove_device(state_->testbed, entry.sysfsPath.c_str());
+  // The entry stays, hidden from libusb's listing (it lists usb_device entries only):
+  // removing it would take its ioctl handler away, and a program that still has the node
+  // open would wait for ever for an answer. Its handler answers ENODEV from now on.
+  umockdev_testbed_set_property(state_->testbed, entry.sysfsPath.c_str(), "DEVTYPE", "usb_device_removed");
 }
 
 }  // namespace usbtestbed

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <numeric>
 #include <vector>
 
 namespace usbtestbed {
@@ -20,13 +19,17 @@ UMockdevIoctlData* Resolve(UMockdevIoctlData* data, size_t length) {
 
 }  // namespace
 
-// One submitted URB. The handler runs in the client's own process, so the URB and its
-// buffer are used where libusb put them, as the kernel would: umockdev writes back only
-// what is resolved within one ioctl, and an URB finishes long after its submission.
+// One submitted URB, kept on this side until it is reaped: umockdev writes back only what
+// is resolved within one ioctl, so the results go to the program's URB at the reap.
 struct UsbfsHandler::Urb {
-  usbdevfs_urb* urb;
-  uint8_t* buffer() const { return static_cast<uint8_t*>(urb->buffer); }
-  usbdevfs_urb* view() const { return urb; }
+  gulong address = 0;  // of the usbdevfs_urb in the program
+  unsigned char type = 0;
+  unsigned char endpoint = 0;
+  std::vector<uint8_t> data;  // the buffer: setup and data stage, or the packets
+  std::vector<usbdevfs_iso_packet_desc> packets;
+  int status = -EINPROGRESS;
+  int actualLength = 0;
+  int errorCount = 0;
   bool discarded = false;
 };
 
@@ -37,11 +40,6 @@ UsbfsHandler::UsbfsHandler(std::shared_ptr<usbhost::DeviceBackend> backend, Mock
       kernelDriverBound_(!options_.kernelDriver.empty()),
       isoWorker_([this] { RunIsochronous(); }) {
   g_signal_connect(base_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
-}
-
-bool UsbfsHandler::WaitUntilLetGo(std::chrono::milliseconds limit) {
-  std::unique_lock lock(mutex_);
-  return released_.wait_for(lock, limit, [this] { return counts_.releases >= counts_.claims; });
 }
 
 UsbfsHandler::~UsbfsHandler() {
@@ -109,7 +107,6 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
     case USBDEVFS_RELEASEINTERFACE: {
       std::lock_guard lock(mutex_);
       ++counts_.releases;
-      released_.notify_all();
       return umockdev_ioctl_client_complete(client, unplugged_ ? -1 : 0, unplugged_ ? ENODEV : 0);
     }
     case USBDEVFS_GETDRIVER: {
@@ -160,11 +157,25 @@ void UsbfsHandler::Handle(UMockdevIoctlClient* client) {
 
 void UsbfsHandler::Submit(UMockdevIoctlClient* client) {
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-  auto urb = std::make_shared<Urb>(Urb{*reinterpret_cast<usbdevfs_urb* const*>(arg->data)});
-  const bool iso = urb->urb->type == USBDEVFS_URB_TYPE_ISO;
-  usbdevfs_urb* view = urb->view();
-  view->status = -EINPROGRESS;
-  view->actual_length = 0;
+  auto urb = std::make_shared<Urb>();
+  urb->address = *reinterpret_cast<const gulong*>(arg->data);
+  // The header alone: its packet descriptors follow it, and their number is in it.
+  UMockdevIoctlData* header = Resolve(arg, sizeof(usbdevfs_urb));
+  const auto* view = reinterpret_cast<const usbdevfs_urb*>(header->data);
+  urb->type = view->type;
+  urb->endpoint = view->endpoint;
+  const int bufferLength = std::max(view->buffer_length, 0);
+  UMockdevIoctlData* buffer =
+      umockdev_ioctl_data_resolve(header, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(bufferLength), nullptr);
+  urb->data.assign(buffer->data, buffer->data + bufferLength);
+  const bool iso = urb->type == USBDEVFS_URB_TYPE_ISO;
+  if (iso && view->number_of_packets > 0) {
+    // libusb gives every packet of a transfer the same length (libusb_set_iso_packet_lengths).
+    usbdevfs_iso_packet_desc packet{static_cast<unsigned>(bufferLength / view->number_of_packets), 0, 0};
+    urb->packets.assign(static_cast<size_t>(view->number_of_packets), packet);
+  }
+  g_object_unref(buffer);
+  g_object_unref(header);
   umockdev_ioctl_client_complete(client, 0, 0);
 
   std::unique_lock lock(mutex_);
@@ -176,13 +187,11 @@ void UsbfsHandler::Submit(UMockdevIoctlClient* client) {
     return;
   }
   ++counts_.controlUrbs;
-  if (view->type != USBDEVFS_URB_TYPE_CONTROL || view->buffer_length < static_cast<int>(kSetupBytes)) {
-    return Finish(urb, -EINVAL);
-  }
+  if (urb->type != USBDEVFS_URB_TYPE_CONTROL || urb->data.size() < kSetupBytes) return Finish(urb, -EINVAL);
   USB_DEVICE_REQUEST setup;
-  std::memcpy(&setup, urb->buffer(), kSetupBytes);
-  const std::span<uint8_t> stage(urb->buffer() + kSetupBytes,
-                                 std::min<size_t>(setup.wLength, view->buffer_length - kSetupBytes));
+  std::memcpy(&setup, urb->data.data(), kSetupBytes);
+  const std::span<uint8_t> stage(urb->data.data() + kSetupBytes,
+                                 std::min<size_t>(setup.wLength, urb->data.size() - kSetupBytes));
   controlInBackend_ = urb;
   lock.unlock();
   // The backend may answer at once, later, or (a camera that stopped answering) never.
@@ -191,7 +200,7 @@ void UsbfsHandler::Submit(UMockdevIoctlClient* client) {
     auto answered = weak.lock();
     if (!answered || controlInBackend_ != answered) return;
     controlInBackend_.reset();
-    answered->view()->actual_length = static_cast<int>(bytes);
+    answered->actualLength = static_cast<int>(bytes);
     Finish(answered, usbError == USB_NO_ERROR ? 0 : usbError == USB_STALL_ERROR ? -EPIPE : -EPROTO);
   });
 }
@@ -199,7 +208,7 @@ void UsbfsHandler::Submit(UMockdevIoctlClient* client) {
 void UsbfsHandler::Finish(const std::shared_ptr<Urb>& urb, int status) {
   if (std::find(pending_.begin(), pending_.end(), urb) == pending_.end()) return;
   pending_.remove(urb);
-  urb->view()->status = urb->discarded ? -ENOENT : status;
+  urb->status = urb->discarded ? -ENOENT : status;
   finished_.push_back(urb);
 }
 
@@ -213,9 +222,27 @@ void UsbfsHandler::Reap(UMockdevIoctlClient* client) {
   const std::shared_ptr<Urb> urb = finished_.front();
   finished_.pop_front();
   lock.unlock();
+  // The reaped URB's address is the answer; resolved through it, the URB and its buffer
+  // receive the results and go back to the program with this ioctl.
   UMockdevIoctlData* out = Resolve(umockdev_ioctl_client_get_arg(client), sizeof(void*));
-  *reinterpret_cast<usbdevfs_urb**>(out->data) = urb->urb;
+  *reinterpret_cast<gulong*>(out->data) = urb->address;
+  UMockdevIoctlData* block =
+      Resolve(out, sizeof(usbdevfs_urb) + urb->packets.size() * sizeof(usbdevfs_iso_packet_desc));
+  auto* view = reinterpret_cast<usbdevfs_urb*>(block->data);
+  view->status = urb->status;
+  view->actual_length = urb->actualLength;
+  view->error_count = urb->errorCount;
+  std::copy(urb->packets.begin(), urb->packets.end(), view->iso_frame_desc);
+  const bool toProgram =
+      urb->type == USBDEVFS_URB_TYPE_ISO || (urb->data.size() >= kSetupBytes && (urb->data[0] & 0x80));
+  if (toProgram && urb->status == 0) {
+    UMockdevIoctlData* buffer =
+        umockdev_ioctl_data_resolve(block, offsetof(usbdevfs_urb, buffer), urb->data.size(), nullptr);
+    std::memcpy(buffer->data, urb->data.data(), urb->data.size());
+    g_object_unref(buffer);
+  }
   umockdev_ioctl_client_complete(client, 0, 0);
+  g_object_unref(block);
   g_object_unref(out);
 }
 
@@ -223,9 +250,8 @@ void UsbfsHandler::Discard(UMockdevIoctlClient* client) {
   const gulong address = *reinterpret_cast<const gulong*>(umockdev_ioctl_client_get_arg(client)->data);
   std::unique_lock lock(mutex_);
   ++counts_.discards;
-  const auto found = std::find_if(pending_.begin(), pending_.end(), [&](const std::shared_ptr<Urb>& urb) {
-    return reinterpret_cast<gulong>(urb->urb) == address;
-  });
+  const auto found = std::find_if(pending_.begin(), pending_.end(),
+                                  [&](const std::shared_ptr<Urb>& urb) { return urb->address == address; });
   if (found == pending_.end()) {
     lock.unlock();
     return umockdev_ioctl_client_complete(client, -1, EINVAL);
@@ -236,7 +262,7 @@ void UsbfsHandler::Discard(UMockdevIoctlClient* client) {
   if (inBackend) controlInBackend_.reset();
   const auto queued = std::find(isoQueue_.begin(), isoQueue_.end(), urb);
   // An isochronous URB being filled now finishes (as discarded) when its frames are over.
-  if (inBackend || queued != isoQueue_.end() || urb->view()->type == USBDEVFS_URB_TYPE_CONTROL) {
+  if (inBackend || queued != isoQueue_.end() || urb->type == USBDEVFS_URB_TYPE_CONTROL) {
     if (queued != isoQueue_.end()) isoQueue_.erase(queued);
     Finish(urb, -ENOENT);
   }
@@ -254,28 +280,25 @@ void UsbfsHandler::RunIsochronous() {
     isoQueue_.pop_front();
     isoRunning_ = urb;
     const int failure = isoFailure_;
-    usbdevfs_urb* view = urb->view();
-    const auto packets = static_cast<size_t>(view->number_of_packets);
-    std::vector<DWORD> requested(packets), actual(packets, 0);
-    for (size_t i = 0; i < packets; ++i) requested[i] = view->iso_frame_desc[i].length;
+    std::vector<DWORD> requested(urb->packets.size()), actual(urb->packets.size(), 0);
+    for (size_t i = 0; i < urb->packets.size(); ++i) requested[i] = urb->packets[i].length;
     lock.unlock();
     bool streamed = false;
     if (failure == 0) {
       try {
-        streamed = backend_->IsochIn(view->endpoint, requested, urb->buffer(), actual);
+        streamed = backend_->IsochIn(urb->endpoint, requested, urb->data.data(), actual);
       } catch (const std::exception&) {
         streamed = false;  // a fault inside the transfer: the URB fails
       }
     }
     lock.lock();
-    int total = 0;
-    for (size_t i = 0; i < packets; ++i) {
-      view->iso_frame_desc[i].actual_length = streamed ? actual[i] : 0;
-      view->iso_frame_desc[i].status = streamed ? 0 : -EXDEV;
-      total += static_cast<int>(view->iso_frame_desc[i].actual_length);
+    urb->actualLength = 0;
+    for (size_t i = 0; i < urb->packets.size(); ++i) {
+      urb->packets[i].actual_length = streamed ? actual[i] : 0;
+      urb->packets[i].status = streamed ? 0 : static_cast<unsigned>(-EXDEV);
+      urb->actualLength += static_cast<int>(urb->packets[i].actual_length);
     }
-    view->actual_length = total;
-    view->error_count = streamed ? 0 : static_cast<int>(packets);
+    urb->errorCount = streamed ? 0 : static_cast<int>(urb->packets.size());
     isoRunning_.reset();
     Finish(urb, unplugged_ ? -ENODEV : failure != 0 ? failure : streamed ? 0 : -EPROTO);
   }

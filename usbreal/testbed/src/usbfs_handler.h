@@ -7,7 +7,6 @@
 
 #include <umockdev.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -28,11 +27,6 @@ class UsbfsHandler final : public MockDevice {
   UMockdevIoctlBase* ioctlBase() const { return base_; }
   // The device was pulled out: the backend is disconnected and every URB ends with ENODEV.
   void Unplug();
-  // Waits until the program has given back every interface it claimed, which libusb
-  // does just before it closes the node (after an unplug it asks nothing more); false
-  // after `limit`.
-  bool WaitUntilLetGo(std::chrono::milliseconds limit);
-
   uint8_t bus() const override { return options_.bus; }
   uint8_t address() const override { return options_.address; }
   bool withoutNode() const { return options_.withoutNode; }
@@ -55,7 +49,6 @@ class UsbfsHandler final : public MockDevice {
 
   mutable std::mutex mutex_;
   std::condition_variable isoWake_;
-  std::condition_variable released_;
   std::list<std::shared_ptr<Urb>> pending_;  // submitted, not finished
   std::deque<std::shared_ptr<Urb>> isoQueue_;
   std::deque<std::shared_ptr<Urb>> finished_;  // waiting to be reaped

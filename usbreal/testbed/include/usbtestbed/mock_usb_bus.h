@@ -55,7 +55,7 @@ class MockUsbBus {
   // Adds a device behind `backend` (its "add" uevent is sent) and returns it.
   std::shared_ptr<MockDevice> Add(std::shared_ptr<usbhost::DeviceBackend> backend, MockDeviceOptions options = {});
   // Pulls the device out: the backend is disconnected, URBs in flight end with ENODEV,
-  // the "remove" uevent is sent and the sysfs entry and node go.
+  // the "remove" uevent is sent and libusb no longer lists the device.
   void Remove(const std::shared_ptr<MockDevice>& device);
 
  private:
