@@ -216,8 +216,9 @@ void UsbfsHandler::Reap(UMockdevIoctlClient* client) {
   std::unique_lock lock(mutex_);
   if (finished_.empty()) {
     ++counts_.emptyReaps;
+    const int error = unplugged_ ? ENODEV : EAGAIN;
     lock.unlock();
-    return umockdev_ioctl_client_complete(client, -1, unplugged_ ? ENODEV : EAGAIN);
+    return umockdev_ioctl_client_complete(client, -1, error);
   }
   const std::shared_ptr<Urb> urb = finished_.front();
   finished_.pop_front();
