@@ -58,23 +58,26 @@ std::optional<usbhost::Backends> UsbCameras::Open(const DeviceSelector& selector
 }
 
 std::shared_ptr<LibusbDevice> UsbCameras::OpenNew(libusb_device* device) {
+  const Place place = PlaceOf(device);
   std::shared_ptr<UsbContext> context;
   {
     std::lock_guard lock(mutex_);
-    auto held = held_.find(PlaceOf(device));
+    auto held = held_.find(place);
     if (held != held_.end() && !held->second.expired()) return nullptr;  // plugged already
+    // A camera that arrives while the entry lists the bus is seen twice: opened once.
+    if (!context_ || !opening_.insert(place).second) return nullptr;
     context = context_;
   }
-  if (!context) return nullptr;
   std::string error;
   std::shared_ptr<LibusbDevice> opened = LibusbDevice::Open(context, device, error);
+  std::lock_guard lock(mutex_);
+  opening_.erase(place);
   if (!opened) {
     report_(error);
     return nullptr;
   }
-  std::lock_guard lock(mutex_);
   std::erase_if(held_, [](const auto& entry) { return entry.second.expired(); });
-  held_[PlaceOf(device)] = opened;
+  held_[place] = opened;
   return opened;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -54,6 +55,7 @@ class UsbCameras {
   std::condition_variable wake_;
   std::shared_ptr<UsbContext> context_;
   std::map<Place, std::weak_ptr<LibusbDevice>> held_;
+  std::set<Place> opening_;
   libusb_hotplug_callback_handle callback_{};
   bool watching_ = false;
   bool arrivals_ = false;  // a plain "usb" entry: cameras plugged later are taken too
