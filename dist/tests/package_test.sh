@@ -38,11 +38,12 @@ depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$depends" == *libavcodec* ]] || fail "the package declares no libavcodec dependency: $depends"
 dpkg-deb -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
-for program in server camrec camweb vistro orbelo tessly; do
+for program in server camrec camweb camlist vistro orbelo tessly; do
   [ -x "$usr/bin/$program" ] || fail "$program missing from the package"
   [ -f "$usr/share/man/man1/$program.1" ] || fail "manual page of $program missing"
 done
 [ -f "$usr/share/doc/velmar/user-guide.md" ] || fail "user guide missing"
+[ -f "$usr/lib/udev/rules.d/60-velmar-camera.rules" ] || fail "udev rule missing"
 
 clean_env=(env -i PATH=/usr/bin:/bin HOME="$scratch" TMPDIR="$scratch")
 help=$("${clean_env[@]}" "$usr/bin/server" --help) || fail "server --help"

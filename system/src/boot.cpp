@@ -9,6 +9,7 @@
 #include "emucam/camera_options.h"
 #include "platform/cestring.h"
 #include "usbhost/usbhost.h"
+#include "usbreal/usb_scheme.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ bool PlugDevices(const std::string& devices, std::string& error) {
 
 bool BootSystem(std::string& error) {
   emucam::RegisterBackendFactory();
+  usbreal::RegisterBackendFactory();
   if (InstallDrivers(Setting("VELMAR_DRIVERS", kDefaultDrivers), error) &&
       PlugDevices(Setting("VELMAR_DEVICES", kDefaultDevices), error)) {
     return true;
@@ -68,5 +70,6 @@ bool BootSystem(std::string& error) {
 
 void ShutdownSystem() {
   emucam::StopHotPlugSchedule();
+  usbreal::StopHotPlug();
   usbhost::ShutdownHost();
 }

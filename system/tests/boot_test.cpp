@@ -103,3 +103,27 @@ TEST_F(Boot, MissingDriverFails) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Boot, ARealCameraThatCannotBeReachedIsReportedAndTheBootGoesOn) {
+  setenv("VELMAR_DEVICES", "usb:bus=250,address=250;emu:vendor=0x1234,timing=fast", 1);
+  std::string error;
+  ::testing::internal::CaptureStderr();
+  const bool booted = BootSystem(error);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(booted) << error;
+  EXPECT_EQ(usbhost::PluggedDevices().size(), 1u);  // the emulated camera
+  EXPECT_EQ(said.rfind("velmar: usb", 0), 0u) << said;
+}
+
+TEST_F(Boot, AWrongUsbEntryFailsTheBootNamingIt) {
+  setenv("VELMAR_DEVICES", "emu:vendor=0x1234;usb:port=1", 1);
+  std::string error;
+  EXPECT_FALSE(BootSystem(error));
+  EXPECT_NE(error.find("usb:port=1"), std::string::npos) << error;
+  EXPECT_NE(error.find("unknown key 'port'"), std::string::npos) << error;
+  EXPECT_TRUE(usbhost::PluggedDevices().empty());
+}
+
+}  // namespace

@@ -101,5 +101,39 @@ TEST_F(PlugFromConfig, ASyntaxErrorPlugsNothing) {
   EXPECT_TRUE(NewDevices().empty());
 }
 
+// A scheme standing for several devices: "cfgmulti:N" makes N of them.
+class PlugManyFromConfig : public PlugFromConfig {
+ protected:
+  void SetUp() override {
+    PlugFromConfig::SetUp();
+    usbhost::RegisterMultiBackendFactory(
+        "cfgmulti", [this](std::string_view options, std::string&) -> std::optional<usbhost::Backends> {
+          usbhost::Backends backends;
+          for (int i = 0; i < std::stoi(std::string(options)); ++i) {
+            made.push_back(std::make_shared<TestBackend>(CameraLikeModel(static_cast<WORD>(0x3000 + i))));
+            backends.push_back(made.back());
+          }
+          return backends;
+        });
+  }
+};
+
+TEST_F(PlugManyFromConfig, EveryDeviceOfTheEntryIsPluggedAndNoneIsNoError) {
+  std::string error;
+  ASSERT_TRUE(usbhost::PlugDevicesFromConfig("cfgmulti:0;cfgmulti:3;cfgtest:1111", error)) << error;
+  ASSERT_EQ(made.size(), 4u);
+  EXPECT_EQ(NewDevices().size(), 4u);
+  EXPECT_EQ(made[2]->Describe().device.idVendor, 0x3002);
+}
+
+TEST_F(PlugManyFromConfig, ALaterFailureUnplugsEveryDeviceOfTheEntry) {
+  std::string error;
+  EXPECT_FALSE(usbhost::PlugDevicesFromConfig("cfgmulti:2;cfgtest:fail", error));
+  ASSERT_EQ(made.size(), 2u);
+  EXPECT_TRUE(made[0]->Disconnected());
+  EXPECT_TRUE(made[1]->Disconnected());
+  EXPECT_TRUE(NewDevices().empty());
+}
+
 }  // namespace
 }  // namespace usbtest

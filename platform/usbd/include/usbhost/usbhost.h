@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -90,6 +91,12 @@ DeviceId FindDevice(const DeviceBackend* backend);
 // factory registered for "emu" with the text after the colon.
 using BackendFactory = std::function<std::shared_ptr<DeviceBackend>(std::string_view options, std::string& error)>;
 void RegisterBackendFactory(std::string scheme, BackendFactory factory);
+
+// A scheme whose entry stands for any number of devices, none included ("usb": every
+// camera connected now): the factory returns them all, or nullopt with `error` set.
+using Backends = std::vector<std::shared_ptr<DeviceBackend>>;
+using MultiBackendFactory = std::function<std::optional<Backends>(std::string_view options, std::string& error)>;
+void RegisterMultiBackendFactory(std::string scheme, MultiBackendFactory factory);
 
 // Plugs every device of a ';'-separated configuration ("emu;emu:sensor=12"). On error
 // nothing of that configuration stays plugged and `error` says why.
