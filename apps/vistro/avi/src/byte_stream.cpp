@@ -93,3 +93,23 @@ int64_t ByteStream::Skip(int64_t offset) {
 void ByteStream::Latch(int64_t failure) {
   if (error_ == 0) error_ = static_cast<int>(std::max<int64_t>(failure, INT_MIN));
 }
+
+bool ByteStream::Recover(int64_t position) {
+  error_ = 0;
+  writePointer_ = bufferStart_;
+  filledEnd_ = bufferStart_;
+  mustFlush_ = true;
+  if (sink_.truncate != nullptr) {
+    if (const int result = sink_.truncate(sink_.opaque, position); result < 0) {
+      Latch(result);
+      return false;
+    }
+  }
+  const int64_t result = sink_.seek(sink_.opaque, position);
+  if (result < 0) {
+    Latch(result);
+    return false;
+  }
+  filePosition_ = position;
+  return true;
+}
