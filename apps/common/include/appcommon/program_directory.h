@@ -19,4 +19,4 @@ std::string PictureFolder();
 
 // What --help says about it.
 inline constexpr const char* kPictureFolderNote =
-    "the program's folder, or your pictures folder when the program's folder is not writable";
+    "the program's folder, or\nyour pictures folder when that is not writable";

@@ -11,6 +11,7 @@
 #include "avi/avi_writer.h"
 #include "avi_state.h"
 #include "avi_test_support.h"
+#include "testing/file_size_limit.h"
 
 namespace {
 
@@ -32,26 +33,6 @@ TEST(AviFailure, DiskFullFromTheStartIsReportedByEveryCall) {
   EXPECT_EQ(AviFinish(writer), -1);
   AviClose(writer);
 }
-
-// The file size limit stands in for a disk that fills up during a recording.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_;
-};
 
 TEST(AviFailure, DiskFullingUpMidRecordingLatchesAndIsReported) {
   TempPath path("full.avi");

@@ -34,7 +34,8 @@ TEST_P(TimelineAgainstCamera, DurationMatchesTheTimeCoveredWithinOnePeriod) {
     const FrameTimeline::Step step = timeline.NewFrame(now);
     taken += step.take ? 1 : 0;
     for (int k = 1; k <= c.periodsBetweenChecks; ++k) {
-      timeline.Repeats(now + std::chrono::duration_cast<Clock::duration>(cameraPeriod * k / (c.periodsBetweenChecks + 1)));
+      timeline.Repeats(now +
+                       std::chrono::duration_cast<Clock::duration>(cameraPeriod * k / (c.periodsBetweenChecks + 1)));
     }
   }
   timeline.Repeats(now);
@@ -43,7 +44,7 @@ TEST_P(TimelineAgainstCamera, DurationMatchesTheTimeCoveredWithinOnePeriod) {
   EXPECT_NEAR(fileSeconds, covered, 1.0 / c.fileRate + 1e-9);
   // A slower camera gives every frame; a faster one as many as the file has periods.
   EXPECT_EQ(taken, c.cameraRate <= c.fileRate ? static_cast<uint64_t>(std::llround(covered * c.cameraRate)) + 1
-                                             : timeline.chunks());
+                                              : timeline.chunks());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, TimelineAgainstCamera,
