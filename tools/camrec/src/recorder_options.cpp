@@ -1,32 +1,6 @@
 #include "camrec/recorder_options.h"
 
-#include <charconv>
 #include <string_view>
-
-namespace {
-
-// A positive number of seconds, kept as milliseconds (in a duration or an optional one).
-template <typename Duration>
-CLI::Option* AddSeconds(CLI::App& app, const std::string& names, Duration& target, const std::string& description) {
-  return app
-      .add_option_function<double>(
-          names,
-          [&target](double seconds) {
-            target = std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000.0 + 0.5));
-          },
-          description)
-      ->type_name("S")
-      ->check(CLI::Validator(
-          [](const std::string& text) -> std::string {
-            double seconds = 0;
-            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-            if (failure == std::errc() && end == text.data() + text.size() && seconds > 0 && seconds <= 1e7) return {};
-            return "wants a positive number of seconds, not '" + text + "'";
-          },
-          ""));
-}
-
-}  // namespace
 
 std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
@@ -56,7 +30,7 @@ std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) 
   app.add_option("-n,--frames", options.limits.frames, "stop after N frames")
       ->type_name("N")
       ->check(CLI::PositiveNumber);
-  AddSeconds(app, "-t,--seconds", options.limits.duration, "stop after S seconds");
+  cli::AddSecondsOption(app, "-t,--seconds", options.limits.duration, "stop after SECONDS");
   app.add_option("-o,--output", options.aviPath,
                  "file to write (default camrec.avi); with --format mjpeg,\n\"-\" is standard output")
       ->type_name("FILE");
@@ -69,7 +43,8 @@ std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) 
   app.add_flag("-y,--overwrite", options.overwrite, "replace an existing output (else it is refused)");
   app.add_option("--jpeg-dir", options.jpegFolder, "write frame-000001.jpg ... into DIR instead of an\nAVI file")
       ->type_name("DIR");
-  AddSeconds(app, "--connect-timeout", options.connectRetry, "keep retrying a refused connection for S\nseconds");
+  cli::AddSecondsOption(app, "--connect-timeout", options.connectRetry,
+                        "keep retrying a refused connection for\nSECONDS");
   app.add_flag("-q,--quiet", options.quiet, "no progress line");
   app.final_callback([&options] {
     if (options.aviPath == "-" && !options.mjpeg) {

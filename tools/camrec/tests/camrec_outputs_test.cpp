@@ -67,9 +67,10 @@ TEST_P(RecorderOutputExists, IsRefusedUntouchedUnlessOverwriteIsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Outputs, RecorderOutputExists,
-    ::testing::Values(ExistingOutput{"Avi", {"-o", "@/clip.avi"}, "clip.avi", "clip.avi exists (-y, --overwrite"},
-                      ExistingOutput{"Mjpeg", {"--format", "mjpeg", "-o", "@/clip.mjpg"}, "clip.mjpg", "clip.mjpg exists"},
-                      ExistingOutput{"JpegFolder", {"--jpeg-dir", "@"}, "frame-000009.jpg", "holds frames of an earlier"}),
+    ::testing::Values(
+        ExistingOutput{"Avi", {"-o", "@/clip.avi"}, "clip.avi", "clip.avi exists (-y, --overwrite"},
+        ExistingOutput{"Mjpeg", {"--format", "mjpeg", "-o", "@/clip.mjpg"}, "clip.mjpg", "clip.mjpg exists"},
+        ExistingOutput{"JpegFolder", {"--jpeg-dir", "@"}, "frame-000009.jpg", "holds frames of an earlier"}),
     [](const ::testing::TestParamInfo<ExistingOutput>& c) { return std::string(c.param.name); });
 
 TEST_F(RecorderAgainstServer, MjpegOnStandardOutputIsTheServersImagesAndNothingElse) {

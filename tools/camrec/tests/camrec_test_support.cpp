@@ -72,9 +72,8 @@ std::vector<uint8_t> EncodeTestJpeg(int width, int height) {
 }
 
 void RecorderAgainstServer::SetUp() {
-  folder_ = std::filesystem::temp_directory_path() /
-            ("camrec-test-" + std::to_string(getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  folder_ = std::filesystem::temp_directory_path() / ("camrec-test-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
   std::filesystem::create_directories(folder_);
   port_ = FindFreePort();
   server_ = std::make_unique<ServerProcess>(port_);

@@ -33,8 +33,8 @@ void InstallSignalHandlers() {
 // Sleeps until `until`, or less when interrupted. False when interrupted.
 bool WaitUntil(std::chrono::steady_clock::time_point until) {
   while (!interrupted.load() && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        until - std::chrono::steady_clock::now(), std::chrono::milliseconds(20)));
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - std::chrono::steady_clock::now(),
+                                                                              std::chrono::milliseconds(20)));
   }
   return !interrupted.load();
 }

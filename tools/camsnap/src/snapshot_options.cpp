@@ -1,35 +1,5 @@
 #include "camsnap/snapshot_options.h"
 
-#include <charconv>
-
-namespace {
-
-// Seconds (fractions allowed, at least `lowest`) into milliseconds.
-CLI::Option* AddSeconds(CLI::App& app, const std::string& names, std::chrono::milliseconds& target, double lowest,
-                        const std::string& description) {
-  return app
-      .add_option_function<double>(
-          names,
-          [&target](double seconds) {
-            target = std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000.0 + 0.5));
-          },
-          description)
-      ->type_name("SECONDS")
-      ->check(CLI::Validator(
-          [lowest](const std::string& text) -> std::string {
-            double seconds = 0;
-            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-            if (failure == std::errc() && end == text.data() + text.size() && seconds >= lowest && seconds <= 86400) {
-              return {};
-            }
-            return "wants a number of seconds from " + std::to_string(static_cast<int>(lowest)) + " to 86400, not '" +
-                   text + "'";
-          },
-          ""));
-}
-
-}  // namespace
-
 std::unique_ptr<cli::CommandLine> SnapshotCommandLine(SnapshotOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
       "camsnap",
@@ -55,9 +25,13 @@ std::unique_ptr<cli::CommandLine> SnapshotCommandLine(SnapshotOptions& options) 
   app.add_option("--skip", options.skip, "let N frames go by first (the exposure settles)")
       ->type_name("N")
       ->check(CLI::Range(0u, 10000u));
-  AddSeconds(app, "--delay", options.delay, 0, "wait this long before the first picture");
-  app.add_option("--count", options.count, "take N pictures (default 1)")->type_name("N")->check(CLI::Range(1u, 1000000u));
-  AddSeconds(app, "--interval", options.interval, 0, "between the pictures of --count (default 1)");
+  cli::AddSecondsOption(app, "--delay", options.delay, "wait this long before the first picture",
+                        cli::Seconds::kZeroAllowed);
+  app.add_option("--count", options.count, "take N pictures (default 1)")
+      ->type_name("N")
+      ->check(CLI::Range(1u, 1000000u));
+  cli::AddSecondsOption(app, "--interval", options.interval, "between the pictures of --count (default 1)",
+                        cli::Seconds::kZeroAllowed);
   app.add_option_function<std::string>(
          "--light-mode",
          [&options](const std::string& mode) {
@@ -76,8 +50,8 @@ std::unique_ptr<cli::CommandLine> SnapshotCommandLine(SnapshotOptions& options) 
   app.add_flag("-y,--overwrite", options.overwrite, "replace existing files");
   app.final_callback([&options] {
     if (options.pattern == "-" && options.count != 1) {
-      throw CLI::ValidationError("--output", "\"-\" (standard output) takes one picture, not --count " +
-                                                 std::to_string(options.count));
+      throw CLI::ValidationError(
+          "--output", "\"-\" (standard output) takes one picture, not --count " + std::to_string(options.count));
     }
     if (options.pattern.empty()) throw CLI::ValidationError("--output", "the pattern is empty");
   });

@@ -123,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Failure{"CameraNotThere", {"-d", "3"}, "emu", "camera 3 cannot be opened"},
                       Failure{"RefusedSetting", {"--light-mode", "1"}, "emu", "camera 0 cannot start streaming"},
                       Failure{"ExistingFile", {"-o", "taken.jpg"}, "emu", "taken.jpg exists (-y"},
-                      Failure{"UnwritablePath", {"-o", "/nonexistent/x.jpg"}, "emu", "cannot create /nonexistent/x.jpg"},
+                      Failure{
+                          "UnwritablePath", {"-o", "/nonexistent/x.jpg"}, "emu", "cannot create /nonexistent/x.jpg"},
                       Failure{"NoFrameInTime", {}, "emu:fault=noeoi", "no frame from camera 0 within 5 s"},
                       Failure{"CameraGone",
                               {"--count", "100", "--interval", "0.2", "-o", "g-%n.jpg"},

@@ -16,8 +16,8 @@ struct SnapshotOptions {
   std::chrono::milliseconds delay{0};
   unsigned count = 1;
   std::chrono::milliseconds interval{1000};
-  std::optional<uint32_t> lightMode;  // 0: 50 Hz, 2: outdoor
-  std::optional<uint32_t> exposure;   // 0: automatic, 1 to 100: manual
+  std::optional<uint32_t> lightMode;                   // 0: 50 Hz, 2: outdoor
+  std::optional<uint32_t> exposure;                    // 0: automatic, 1 to 100: manual
   std::string pattern = "snapshot-%Y%m%d-%H%M%S.jpg";  // "-": standard output
   bool list = false;
   bool overwrite = false;
