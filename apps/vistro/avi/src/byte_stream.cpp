@@ -73,6 +73,10 @@ int64_t ByteStream::Seek(int64_t position) {
     return position;
   }
   WriteBuffered();
+  return MoveSink(position);
+}
+
+int64_t ByteStream::MoveSink(int64_t position) {
   mustFlush_ = true;
   const int64_t result = sink_.seek(sink_.opaque, position);
   if (result < 0) {
@@ -98,18 +102,11 @@ bool ByteStream::Recover(int64_t position) {
   error_ = 0;
   writePointer_ = bufferStart_;
   filledEnd_ = bufferStart_;
-  mustFlush_ = true;
   if (sink_.truncate != nullptr) {
     if (const int result = sink_.truncate(sink_.opaque, position); result < 0) {
       Latch(result);
       return false;
     }
   }
-  const int64_t result = sink_.seek(sink_.opaque, position);
-  if (result < 0) {
-    Latch(result);
-    return false;
-  }
-  filePosition_ = position;
-  return true;
+  return MoveSink(position) >= 0;
 }

@@ -46,6 +46,8 @@ class ByteStream {
 
  private:
   void WriteBuffered();
+  // Seeks the sink itself (the buffer is empty); the position, or the failure, latched.
+  int64_t MoveSink(int64_t position);
   void Latch(int64_t failure);
 
   uint8_t* bufferStart_;
