@@ -29,8 +29,9 @@ struct RunBuffers {
 
 bool KeepRunning(const ViewerState& state) { return state.running && !state.quitting; }
 
-void Count(ViewerState& state, int chunks) {
-  if (chunks > 0) state.framesRecorded += static_cast<uint32_t>(chunks);
+void Count(ViewerState& state, const RunRecording& recording, int chunks) {
+  if (chunks > 0) state.chunksRecorded += static_cast<uint32_t>(chunks);
+  state.framesRecorded = static_cast<uint32_t>(recording.framesTaken());
 }
 
 void TellCannotStart(ViewerState& state, const RunRecording& recording) {
@@ -41,7 +42,7 @@ void TellCannotStart(ViewerState& state, const RunRecording& recording) {
 void TellStopped(ViewerState& state, const RunRecording& recording) {
   PostNotice(state, "The recording stopped: writing \"" + recording.path() + "\" failed (" +
                         std::strerror(recording.failure()) + ").\nThe file keeps the " +
-                        std::to_string(state.framesRecorded.load()) +
+                        std::to_string(state.chunksRecorded.load()) +
                         " frames recorded until then; the preview goes on.");
 }
 
@@ -66,11 +67,11 @@ bool RecordFrames(ViewerState& state, RunBuffers& buffers, const FramePacer& pac
       TellStopped(state, recording);
       return false;
     }
-    Count(state, chunks);
+    Count(state, recording, chunks);
     if (fresh) ScaleAndDrawFrame(state, buffers.frame.get(), buffers.screen.get(), buffers.screenBytes);
   }
   // The last frame lasts until the run ends.
-  Count(state, recording.KeepTime(RunRecording::Clock::now()));
+  Count(state, recording, recording.KeepTime(RunRecording::Clock::now()));
   return true;
 }
 

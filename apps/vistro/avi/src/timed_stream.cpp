@@ -31,7 +31,11 @@ int TimedAviStream::AddFrame(const uint8_t* data, uint32_t length, Clock::time_p
   const uint64_t before = written_;
   const FrameTimeline::Step step = timeline_.NewFrame(now);
   if (Repeat(step.repeats) < 0) return -1;
-  if (step.take && !Append(data, length)) return -1;
+  if (step.take) {
+    const uint64_t chunksBefore = written_;
+    if (!Append(data, length)) return -1;
+    if (written_ > chunksBefore) ++taken_;
+  }
   previous_.assign(data, data + length);  // later repeats show the newest frame
   return static_cast<int>(written_ - before);
 }

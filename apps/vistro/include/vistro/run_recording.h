@@ -36,6 +36,8 @@ class RunRecording {
   int AddFrame(const uint8_t* jpeg, uint32_t length, Clock::time_point now);
   // A period without a new image, and the end of the run: the repeats due by `now`.
   int KeepTime(Clock::time_point now);
+  // New images written so far (the chunks less the repeats).
+  uint64_t framesTaken() const { return timed_ ? timed_->framesTaken() : 0; }
 
  private:
   std::string path_;

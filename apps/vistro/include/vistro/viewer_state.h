@@ -47,10 +47,11 @@ struct ViewerState {
   bool previewLockReady = false;
   PreviewFields preview;
 
-  // What the latest run did, for whoever wants to know how it went. framesRecorded
-  // counts the chunks of the file, repeats included.
+  // What the latest run did, for whoever wants to know how it went: frames shown,
+  // camera frames recorded, and the chunks of the file, which count the repeats too.
   std::atomic<uint32_t> framesShown{0};
   std::atomic<uint32_t> framesRecorded{0};
+  std::atomic<uint32_t> chunksRecorded{0};
 
   // A message for the user from FrameThread (a recording that stopped), shown once by
   // the window thread, which takes it out.

@@ -31,6 +31,8 @@ class TimedAviStream {
   int KeepTime(Clock::time_point now);
 
   uint64_t chunks() const { return written_; }
+  // New frames written (the chunks less the repeats).
+  uint64_t framesTaken() const { return taken_; }
   bool failed() const { return failed_; }
 
  private:
@@ -42,6 +44,7 @@ class TimedAviStream {
   FrameTimeline timeline_;
   std::vector<uint8_t> previous_;  // the frame the repeats show
   uint64_t written_ = 0;
+  uint64_t taken_ = 0;
   uint64_t chunkLimit_ = std::numeric_limits<uint64_t>::max();
   bool failed_ = false;
 };
