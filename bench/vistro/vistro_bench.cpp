@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -112,9 +113,11 @@ void BM_RecordingPath(benchmark::State& state) {
       std::filesystem::temp_directory_path() / ("vistro-bench-" + std::to_string(getpid()) + ".avi");
   double waits = 0;
   {
-    RunRecording recording(path, FrameWidth(state), FrameHeight(state));
-    Capture capture(Bits(state), Large(state));
     std::vector<uint8_t> jpeg(131072);
+    RunRecording recording(path, FrameWidth(state), FrameHeight(state), static_cast<uint32_t>(jpeg.size()));
+    Capture capture(Bits(state), Large(state));
+    // Each frame in a period of its own, as at the viewer's pace: every one is written.
+    auto period = RunRecording::Clock::now();
     for (auto _ : state) {
       DWORD counts[2] = {0, 0};
       while (GetFrameAndJpeg(0, viewer.frame(), viewer.frameBytes(), jpeg.data(), static_cast<DWORD>(jpeg.size()),
@@ -122,7 +125,8 @@ void BM_RecordingPath(benchmark::State& state) {
         ++waits;
         sched_yield();
       }
-      recording.Append(jpeg.data(), counts[1]);
+      period += std::chrono::milliseconds(1000 / RunRecording::kFramesPerSecond);
+      recording.AddFrame(jpeg.data(), counts[1], period);
       viewer.ScaleAndDraw();
       viewer.Blit();
     }

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <charconv>
+
 #include <cstdio>
 #include <memory>
 
@@ -130,6 +132,49 @@ CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth) {
   return options.add_option("--depth", depth, "use this pixel depth instead of the display's")
       ->type_name("16|24|32")
       ->check(CLI::IsMember({16u, 24u, 32u}));
+}
+
+namespace {
+
+constexpr double kLongestSeconds = 1e7;  // some four months
+
+template <typename Target>
+CLI::Option* AddSeconds(CLI::App& options, const std::string& names, Target& target, const std::string& description,
+                        Seconds range) {
+  return options
+      .add_option_function<double>(
+          names,
+          [&target](double seconds) {
+            target = std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000.0 + 0.5));
+          },
+          description)
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(
+          [range](const std::string& text) -> std::string {
+            double seconds = 0;
+            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+            const bool inRange = range == Seconds::kZeroAllowed ? seconds >= 0 : seconds > 0;
+            if (failure == std::errc() && end == text.data() + text.size() && inRange && seconds <= kLongestSeconds) {
+              return {};
+            }
+            return std::string(range == Seconds::kZeroAllowed ? "wants a number of seconds from 0"
+                                                              : "wants a positive number of seconds") +
+                   ", not '" + text + "'";
+          },
+          ""));
+}
+
+}  // namespace
+
+CLI::Option* AddSecondsOption(CLI::App& options, const std::string& names, std::chrono::milliseconds& target,
+                              const std::string& description, Seconds range) {
+  return AddSeconds(options, names, target, description, range);
+}
+
+CLI::Option* AddSecondsOption(CLI::App& options, const std::string& names,
+                              std::optional<std::chrono::milliseconds>& target, const std::string& description,
+                              Seconds range) {
+  return AddSeconds(options, names, target, description, range);
 }
 
 }  // namespace cli

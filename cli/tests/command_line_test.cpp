@@ -90,3 +90,22 @@ TEST(CommandLine, HandleGivesTheExitStatus) {
 }
 
 }  // namespace
+
+TEST(SecondsOption, KeepsMillisecondsAndRefusesWhatIsNoDuration) {
+  for (const cli::Seconds range : {cli::Seconds::kPositive, cli::Seconds::kZeroAllowed}) {
+    std::chrono::milliseconds plain{0};
+    std::optional<std::chrono::milliseconds> optional;
+    cli::CommandLine line("example", "Seconds.");
+    cli::AddSecondsOption(line.Options(), "--wait", plain, "a wait", range);
+    cli::AddSecondsOption(line.Options(), "--limit", optional, "a limit", range);
+    ASSERT_EQ(line.Parse(std::vector<std::string>{"--wait", "1.25", "--limit=0.0004"}), cli::Outcome::kRun);
+    EXPECT_EQ(plain, std::chrono::milliseconds(1250));
+    EXPECT_EQ(optional, std::chrono::milliseconds(0));
+    for (const char* bad : {"-1", "soon", "1s", "1e8", ""}) {
+      EXPECT_EQ(line.Parse(std::vector<std::string>{"--wait", bad}), cli::Outcome::kError) << bad;
+      EXPECT_NE(line.Error().find("--wait"), std::string::npos) << line.Error();
+    }
+    EXPECT_EQ(line.Parse(std::vector<std::string>{"--wait", "0"}),
+              range == cli::Seconds::kZeroAllowed ? cli::Outcome::kRun : cli::Outcome::kError);
+  }
+}

@@ -38,7 +38,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 [[ "$depends" == *libavcodec* ]] || fail "the package declares no libavcodec dependency: $depends"
 dpkg-deb -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
-for program in server camrec camweb camlist vistro orbelo tessly; do
+for program in server camrec camsnap camweb camlist vistro orbelo tessly; do
   [ -x "$usr/bin/$program" ] || fail "$program missing from the package"
   [ -f "$usr/share/man/man1/$program.1" ] || fail "manual page of $program missing"
 done

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,7 @@ int RunBootedApplication(int& argc, char** argv, const QString& caption,
   {
     QApplication application(argc, argv);
     if (booted) {
+      std::signal(SIGXFSZ, SIG_IGN);
       const CloseOnSignal closeOnSignal;
       result = program(application);
     } else {
@@ -29,9 +31,8 @@ int RunBootedApplication(int& argc, char** argv, const QString& caption,
 }
 
 int RunBootedDialog(int& argc, char** argv, const QString& caption,
-                    const std::function<void(const ShowMessage&)>& runDialog) {
+                    const std::function<int(const ShowMessage&)>& runDialog) {
   return RunBootedApplication(argc, argv, caption, [&](QApplication&) {
-    runDialog([&caption](QWidget* owner, const QString& text) { QMessageBox::warning(owner, caption, text); });
-    return 0;
+    return runDialog([&caption](QWidget* owner, const QString& text) { QMessageBox::warning(owner, caption, text); });
   });
 }

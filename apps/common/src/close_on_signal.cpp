@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <atomic>
 #include <csignal>
 
@@ -52,5 +53,17 @@ void CloseOnSignal::CloseWindows() {
   char byte = 0;
   while (read(signalPipe[0], &byte, 1) == 1) {
   }
+  if (!closing_) {
+    closing_ = true;
+    QCoreApplication::instance()->installEventFilter(this);
+  }
   QApplication::closeAllWindows();
+}
+
+bool CloseOnSignal::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && watched->isWidgetType()) {
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->isWindow()) QMetaObject::invokeMethod(widget, &QWidget::close, Qt::QueuedConnection);
+  }
+  return false;
 }

@@ -1,6 +1,7 @@
 #include "appcommon/display_format.h"
 
 #include <QScreen>
+#include <cstring>
 
 #include "velmar/vlm_ioctl.h"
 
@@ -20,6 +21,18 @@ QImage::Format ImageFormatForDepth(unsigned bitsPerPixel) {
     case 32: return QImage::Format_RGB32;
     default: return QImage::Format_Invalid;
   }
+}
+
+void CopyPixelsForDisplay(uint8_t* destination, const uint8_t* source, size_t bytes, unsigned bitsPerPixel) {
+  std::memcpy(destination, source, bytes);
+  if (bitsPerPixel != 32) return;
+  for (size_t alpha = 3; alpha < bytes; alpha += 4) destination[alpha] = 0xFF;  // little-endian words
+}
+
+unsigned DeliverableDepth(unsigned bitsPerPixel) {
+  if (bitsPerPixel > 24) return 32;
+  if (bitsPerPixel > 16) return 24;
+  return 16;
 }
 
 unsigned ScreenBitsPerPixel(const QScreen* screen) {

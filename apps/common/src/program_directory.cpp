@@ -1,5 +1,9 @@
 #include "appcommon/program_directory.h"
 
+#include <unistd.h>
+
+#include <QDir>
+#include <QStandardPaths>
 #include <vector>
 
 #include "platform/cestring.h"
@@ -19,3 +23,12 @@ std::string ProgramDirectory() {
   if (lastBackslash == std::u16string_view::npos) return {};
   return MapPlatformPath(path.substr(0, lastBackslash + 1));
 }
+
+std::string PictureFolderFor(const std::string& programFolder) {
+  if (access(programFolder.empty() ? "." : programFolder.c_str(), W_OK) == 0) return programFolder;
+  const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+  QDir().mkpath(pictures);
+  return pictures.toStdString() + '/';
+}
+
+std::string PictureFolder() { return PictureFolderFor(ProgramDirectory()); }

@@ -67,3 +67,17 @@ TEST(CloseOnSignal, AWindowMayRefuseAndTheHandlersGoAwayWithTheObject) {
   sigaction(SIGTERM, nullptr, &current);
   EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
+
+TEST(CloseOnSignal, AWindowThatOpensAfterTheSignalClosesToo) {
+  OffscreenApplication application;
+  CountingWindow messageBox;
+  messageBox.show();
+  const CloseOnSignal closeOnSignal;
+  std::raise(SIGTERM);
+  ProcessEventsUntil([&] { return messageBox.closeRequests > 0; });
+  CountingWindow dialog;  // shown once the message box has gone
+  dialog.show();
+  ProcessEventsUntil([&] { return dialog.closeRequests > 0; });
+  EXPECT_EQ(dialog.closeRequests, 1);
+  EXPECT_FALSE(dialog.isVisible());
+}

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <cstring>
 
 #include "appcommon/display_format.h"
@@ -47,6 +48,35 @@ TEST(DisplayFormat, Rgb32WordsWithZeroTopByteAreOpaqueColours) {
   uint8_t pixel[4];
   std::memcpy(pixel, &word, sizeof word);
   EXPECT_EQ(PixelThroughImage(32, pixel), QColor(0x12, 0x34, 0x56));
+}
+
+// Drawn onto a surface that keeps alpha, as a window's backing store may, every depth
+// gives opaque pixels of the driver's colour.
+TEST(DisplayFormat, FramesCopiedForDisplayDrawOpaque) {
+  for (const unsigned bits : {16u, 24u, 32u}) {
+    SCOPED_TRACE(bits);
+    const uint8_t frame[3][4] = {{0x00, 0xF8, 0, 0}, {0x10, 0x20, 0x30, 0}, {0x56, 0x34, 0x12, 0x00}};
+    const uint8_t* driverPixel = frame[bits / 8 - 2];
+    uint8_t copied[8] = {};
+    CopyPixelsForDisplay(copied, driverPixel, bits / 8, bits);
+    EXPECT_EQ(std::memcmp(driverPixel, frame[bits / 8 - 2], bits / 8), 0);
+    const QImage picture(copied, 1, 1, static_cast<qsizetype>(bits / 8), ImageFormatForDepth(bits));
+    QImage surface(1, 1, QImage::Format_ARGB32_Premultiplied);
+    surface.fill(Qt::transparent);
+    QPainter(&surface).drawImage(0, 0, picture);
+    EXPECT_EQ(surface.pixelColor(0, 0).alpha(), 255);
+    EXPECT_EQ(surface.pixelColor(0, 0).rgb(), picture.pixelColor(0, 0).rgb());
+  }
+}
+
+TEST(DisplayFormat, DepthsWithoutADriverFormatFallBackToTheNearestOne) {
+  EXPECT_EQ(DeliverableDepth(16), 16u);
+  EXPECT_EQ(DeliverableDepth(24), 24u);
+  EXPECT_EQ(DeliverableDepth(32), 32u);
+  EXPECT_EQ(DeliverableDepth(30), 32u);
+  EXPECT_EQ(DeliverableDepth(18), 24u);
+  EXPECT_EQ(DeliverableDepth(8), 16u);
+  EXPECT_GE(PixelFormatCode(DeliverableDepth(30)), 0);
 }
 
 }  // namespace

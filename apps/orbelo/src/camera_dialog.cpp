@@ -128,7 +128,9 @@ void CCameraDialog::OnInitDialog() {
   run_.threadDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   startButton_->setEnabled(run_.threadDone != nullptr);
 
-  screenBits_ = options_.depth.value_or(ScreenBitsPerPixel(screen()));
+  // A display depth the driver has no format for (30 bits) gets the nearest one, which
+  // Qt converts for the display; the pictures are saved at that depth.
+  screenBits_ = DeliverableDepth(options_.depth.value_or(ScreenBitsPerPixel(screen())));
   previewWindow_->CreateBitmap(screenBits_);
 }
 

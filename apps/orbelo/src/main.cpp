@@ -6,6 +6,8 @@
 int main(int argc, char** argv) {
   OrbeloOptions options;
   if (const auto status = OrbeloCommandLine(options)->Handle(argc, argv)) return *status;
-  return RunBootedDialog(argc, argv, QStringLiteral("Orbelo"),
-                         [&](const ShowMessage& warn) { CCameraDialog(options, warn).DoModal(); });
+  return RunBootedDialog(argc, argv, QStringLiteral("Orbelo"), [&](const ShowMessage& warn) {
+    CCameraDialog(options, warn).DoModal();
+    return 0;
+  });
 }

@@ -2,7 +2,6 @@
 
 #include <QPaintEvent>
 #include <QPainter>
-#include <cstring>
 
 #include "appcommon/display_format.h"
 
@@ -25,6 +24,7 @@ bool PreviewWindow::CreateBitmap(unsigned bitsPerPixel) {
     return false;
   }
   format_ = format;
+  bitsPerPixel_ = bitsPerPixel;
   rowBytes_ = size_t{kWidth} * bitsPerPixel / 8;
   bits_.assign(rowBytes_ * kHeight, 0);
   return true;
@@ -34,7 +34,7 @@ void PreviewWindow::PostFrame(const uint8_t* pixels) {
   {
     const std::lock_guard hold(bitsLock_);
     if (bits_.empty()) return;
-    std::memcpy(bits_.data(), pixels, bits_.size());
+    CopyPixelsForDisplay(bits_.data(), pixels, bits_.size(), bitsPerPixel_);
   }
   if (!repaintPending_.exchange(true)) {
     // A request without data: a functor posted from this thread would be freed by the

@@ -88,6 +88,23 @@ INSTANTIATE_TEST_SUITE_P(Depths, SaveBmpAtDepth,
                                            std::pair<unsigned, uintmax_t>{32, 307254}),
                          [](const auto& depth) { return std::to_string(depth.param.first) + "Bits"; });
 
+// A display deeper than any format of the driver (30 bits) previews and saves at the
+// nearest depth the driver delivers.
+TEST(SaveBmp, DisplayDepthWithoutADriverFormatFallsBackTo32Bits) {
+  TestFolder pictures, saved;
+  PluggedCameras cameras({StillCamera(WriteQuadrantPicture(pictures.path()), 5)});
+  OrbeloOptions options;
+  options.saveDirectory = saved.path();
+  options.depth = 30;
+  OrbeloRig rig(options);
+  rig.Open();
+  EXPECT_EQ(rig.dialog().screenBits(), 32u);
+  rig.StartPreview(0);
+  ASSERT_TRUE(rig.WaitForPicture());
+  rig.dialog().saveBmpButton()->click();
+  EXPECT_FALSE(WaitForFile(saved, ".bmp", 307254).empty());
+}
+
 TEST(SaveJpg, SavesThePreviewedCamerasNewestImage) {
   TestFolder pictures, saved;
   PluggedCameras cameras({"", StillCamera(WriteSolidPicture(pictures.path(), 0, 200, 0), 25)});

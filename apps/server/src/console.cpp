@@ -37,11 +37,18 @@ bool ReadCommand(bool& quit) {
 void RunConsole(ServerState& state, int signalFd) {
   bool inputOpen = true;
   bool quit = false;
+  bool watchListening = state.listenFailedEvent >= 0;
   while (!quit) {
-    pollfd sources[2] = {{signalFd, POLLIN, 0}, {inputOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-    if (poll(sources, 2, -1) < 0) {
+    pollfd sources[3] = {{signalFd, POLLIN, 0},
+                         {inputOpen ? STDIN_FILENO : -1, POLLIN, 0},
+                         {watchListening ? state.listenFailedEvent : -1, POLLIN, 0}};
+    if (poll(sources, 3, -1) < 0) {
       if (errno == EINTR) continue;
       break;
+    }
+    if (sources[2].revents & POLLIN) {
+      watchListening = false;
+      if (isatty(STDIN_FILENO) != 1) quit = true;
     }
     if (sources[0].revents & POLLIN) {
       signalfd_siginfo info{};

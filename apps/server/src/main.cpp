@@ -1,4 +1,5 @@
 // server: streams the camera's JPEG frames over TCP to one client at a time.
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  state.listenFailedEvent = eventfd(0, EFD_CLOEXEC);
   PrintBanner();
   HANDLE networking = CreateThread(nullptr, 0, ServerThread, &state, 0, nullptr);
   if (networking == nullptr) {
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
   WaitForSingleObject(networking, INFINITE);
   CloseHandle(networking);
   close(signalFd);
+  if (state.listenFailedEvent >= 0) close(state.listenFailedEvent);
   ShutdownSystem();
-  return 0;
+  // A server that never listened has failed, however its console ended.
+  return state.listenFailed.load() ? 1 : 0;
 }

@@ -20,7 +20,8 @@ std::unique_ptr<cli::CommandLine> ServerCommandLine(ServerState& state) {
   auto line = std::make_unique<cli::CommandLine>(
       "server", "Streams JPEG frames of the camera to one TCP client at a time.",
       "Console commands: h lists the commands, q quits. SIGINT and SIGTERM quit too;\n"
-      "the end of standard input does not, so the server can run in the background.\n" +
+      "the end of standard input does not, so the server can run in the background.\n"
+      "Exit status 1 when it cannot listen: at once without a terminal, after q on one.\n" +
           std::string(cli::kCamerasNote));
   auto& options = line->Options();
   options.add_option("-p,--port", state.port, "TCP port to listen on (default 6022)")

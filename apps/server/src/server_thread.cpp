@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 
 #include "server/client_session.h"
@@ -82,6 +83,9 @@ DWORD ServerThread(LPVOID serverState) {
       if (ClientWaiting(listener)) ServeOneClient(listener, state);
     }
     closesocket(listener);
+  } else {
+    state.listenFailed.store(true);
+    if (state.listenFailedEvent >= 0) eventfd_write(state.listenFailedEvent, 1);
   }
   WSACleanup();
   return 0;

@@ -29,7 +29,7 @@ const QString CSnapshotDialog::kStartCameraFailed = QStringLiteral("Start camera
 CSnapshotDialog::CSnapshotDialog(TesslyOptions options, ShowMessage showMessage)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       camera_(options.camera),
-      saveDirectory_(options.saveDirectory.empty() ? ProgramDirectory() : std::move(options.saveDirectory)),
+      saveDirectory_(options.saveDirectory.empty() ? PictureFolder() : std::move(options.saveDirectory)),
       showMessage_(std::move(showMessage)),
       actionButton_(new QPushButton(QStringLiteral("Action"), this)) {
   setWindowTitle(QStringLiteral("tessly"));
@@ -50,17 +50,23 @@ bool CSnapshotDialog::OnInitDialog() {
 
   if (CountCameras() <= 0) {
     showMessage_(this, kNoCamera);
+    startUpFailure_ = "no camera";
     return false;
   }
-  if (OpenCamera(camera_) < 0) return false;
+  if (OpenCamera(camera_) < 0) {
+    startUpFailure_ = "camera " + std::to_string(camera_) + " cannot be opened";
+    return false;
+  }
   cameraOpen_ = true;
   if (SetVideoFormat(camera_, VLM_FORMAT_JPEG, VLM_SIZE_320X240) < 0) {
     showMessage_(this, kSetFormatFailed);
+    startUpFailure_ = "camera " + std::to_string(camera_) + " refused JPEG at 320x240";
     ShutDown();
     return false;
   }
   if (StartCapture(camera_) < 0) {
     showMessage_(this, kStartCameraFailed);
+    startUpFailure_ = "camera " + std::to_string(camera_) + " cannot start streaming";
     ShutDown();
     return false;
   }

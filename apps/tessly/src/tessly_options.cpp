@@ -1,5 +1,7 @@
 #include "tessly/tessly_options.h"
 
+#include "appcommon/program_directory.h"
+
 std::unique_ptr<cli::CommandLine> TesslyCommandLine(TesslyOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
       "tessly",
@@ -11,6 +13,6 @@ std::unique_ptr<cli::CommandLine> TesslyCommandLine(TesslyOptions& options) {
       ->type_name("N")
       ->check(cli::CameraIndex());
   cli::AddFolderOption(app, "--save-dir", options.saveDirectory,
-                       "save snapshots in DIR (default: the program's folder)");
+                       std::string("save snapshots in DIR (default: ") + kPictureFolderNote + ")");
   return line;
 }

@@ -1,6 +1,5 @@
 #include "vistro/offscreen_bitmap.h"
 
-#include <cstring>
 #include <new>
 
 #include "appcommon/display_format.h"
@@ -15,6 +14,7 @@ bool OffscreenBitmap::Create(uint32_t width, uint32_t height, uint32_t bitsPerPi
   } catch (const std::bad_alloc&) {
     return false;
   }
+  bitsPerPixel_ = bitsPerPixel;
   image_ =
       QImage(bits_.data(), static_cast<int>(width), static_cast<int>(height), static_cast<qsizetype>(rowBytes), format);
   if (image_.isNull()) Delete();
@@ -28,5 +28,5 @@ void OffscreenBitmap::Delete() {
 }
 
 void OffscreenBitmap::SetBits(const uint8_t* pixels) {
-  if (pixels != nullptr && exists()) std::memcpy(bits_.data(), pixels, bits_.size());
+  if (pixels != nullptr && exists()) CopyPixelsForDisplay(bits_.data(), pixels, bits_.size(), bitsPerPixel_);
 }

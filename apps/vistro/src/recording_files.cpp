@@ -1,6 +1,7 @@
 #include "vistro/recording_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -39,19 +40,33 @@ std::string RecordingFiles::CaptureFilePathFor(std::string_view chosenName) {
   return path;
 }
 
-bool RecordingFiles::Choose(std::string_view chosenName) {
+bool RecordingFiles::Choose(std::string_view chosenName, bool replaceConfirmed) {
   std::string path = CaptureFilePathFor(chosenName);
   if (path.empty()) return false;
   captureFilePath_ = std::move(path);
+  replaceConfirmed_ = replaceConfirmed;
   runs_ = 0;
   return true;
 }
 
+bool RecordingFiles::ReplacesUnconfirmed(std::string_view chosenName) {
+  if (chosenName.empty() || EndsWithAvi(chosenName)) return false;
+  struct stat status {};
+  return stat(CaptureFilePathFor(chosenName).c_str(), &status) == 0;
+}
+
 std::string RecordingFiles::NextRunFile() {
+  lastFileCreated_ = false;
   if (!recordingEnabled()) return {};
   if (runs_ == 0) {
     runs_ = 1;
-    return captureFilePath_;  // the user chose this one; it may be replaced
+    if (replaceConfirmed_) return captureFilePath_;
+    if (CreateExclusively(captureFilePath_)) {
+      lastFileCreated_ = true;
+      return captureFilePath_;
+    }
+    // Any failure but an existing file is for the run to report when it opens it.
+    if (errno != EEXIST) return captureFilePath_;
   }
   const std::string stem = captureFilePath_.substr(0, captureFilePath_.size() - kExtension.size());
   const std::string extension = captureFilePath_.substr(stem.size());
@@ -59,9 +74,17 @@ std::string RecordingFiles::NextRunFile() {
     std::string candidate = stem + "-" + std::to_string(number) + extension;
     if (CreateExclusively(candidate)) {
       runs_ = number;
+      lastFileCreated_ = true;
       return candidate;
     }
     if (errno != EEXIST) break;
   }
   return {};
+}
+
+void RemoveIfEmpty(const std::string& path) {
+  struct stat status {};
+  if (!path.empty() && stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size == 0) {
+    unlink(path.c_str());
+  }
 }

@@ -4,25 +4,28 @@
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
+#include <filesystem>
 
 #include "appcommon/display_format.h"
 #include "appcommon/program_directory.h"
 #include "camclient/camclient.h"
 #include "velmar/vlm_ioctl.h"
 #include "vistro/preview_layout.h"
+#include "vistro/recording_files.h"
 #include "vistro/viewer_ids.h"
 #include "vistro/viewer_menu.h"
 #include "vistro/viewer_window.h"
 
 namespace {
 const QString kCaption = QStringLiteral("Vistro");
-}
+constexpr int kNoticePollMs = 50;  // how soon a stopped recording is reported
+}  // namespace
 
 Viewer::Viewer(ViewerOptions options, ViewerPrompts prompts)
     : options_(std::move(options)), prompts_(std::move(prompts)) {
-  state_.snapshotDirectory = options_.snapshotDirectory.empty() ? ProgramDirectory() : options_.snapshotDirectory;
+  state_.snapshotDirectory = options_.snapshotDirectory.empty() ? PictureFolder() : options_.snapshotDirectory;
   state_.fullScreen = options_.fullScreen;
-  if (!options_.recordFile.empty()) state_.recording.Choose(options_.recordFile);
 }
 
 Viewer::~Viewer() { ShutDown(); }
@@ -56,9 +59,27 @@ bool Viewer::StartUp() {
     return false;
   }
   CreateWindowAndCommandBar();
+  ChooseRecordFileOfTheCommandLine();
   LayoutPreview(state_, state_.fullScreen);
   PostCommand(viewer_ids::kStart);
   return true;
+}
+
+// --record names a file without any dialog: an existing one is replaced only when the
+// user says so; otherwise nothing is recorded.
+void Viewer::ChooseRecordFileOfTheCommandLine() {
+  const std::string& chosen = options_.recordFile;
+  if (chosen.empty()) return;
+  std::error_code ignored;
+  if (std::filesystem::exists(RecordingFiles::CaptureFilePathFor(chosen), ignored) && !ConfirmReplacing(chosen)) {
+    return;
+  }
+  state_.recording.Choose(chosen, true);
+}
+
+void Viewer::ShowPendingNotice() {
+  const std::string notice = TakeNotice(state_);
+  if (!notice.empty()) prompts_.message(window_.get(), kCaption, QString::fromStdString(notice), QMessageBox::Warning);
 }
 
 // The display's pixel format at the starting size (320 x 240 unless asked otherwise).
@@ -90,6 +111,10 @@ void Viewer::CreateWindowAndCommandBar() {
 
   window_->show();
   window_->MakeTopMost();
+
+  noticeTimer_ = std::make_unique<QTimer>();
+  QObject::connect(noticeTimer_.get(), &QTimer::timeout, window_.get(), [this] { ShowPendingNotice(); });
+  noticeTimer_->start(kNoticePollMs);
 }
 
 void Viewer::RunMessageLoop() {
@@ -130,6 +155,7 @@ void Viewer::ShutDown() {
     state_.quitting = true;
     WaitForFrameThread();
   }
+  noticeTimer_.reset();
   menu_.reset();
   state_.mainWindow = nullptr;
   window_.reset();

@@ -61,11 +61,21 @@ void Viewer::Command(int id) {
 void Viewer::ChooseCaptureFile() {
   const std::optional<QString> name = prompts_.captureFile(window_.get());
   if (!name) return;
-  if (!state_.recording.Choose(name->toStdString())) {
+  const std::string chosen = name->toStdString();
+  // The dialog asked about the name as typed; a file that ".avi" makes of it is asked
+  // about here.
+  if (RecordingFiles::ReplacesUnconfirmed(chosen) && !ConfirmReplacing(chosen)) return;
+  if (!state_.recording.Choose(chosen, true)) {
     prompts_.message(window_.get(), QStringLiteral("Vistro"),
                      QStringLiteral("The capture file name is too long; no capture file was set."),
                      QMessageBox::Warning);
   }
+}
+
+bool Viewer::ConfirmReplacing(const std::string& chosenName) {
+  const QString path = QString::fromStdString(RecordingFiles::CaptureFilePathFor(chosenName));
+  return prompts_.confirm(window_.get(), QStringLiteral("Vistro"),
+                          QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path));
 }
 
 void Viewer::ShowDriverVersion() {

@@ -1,5 +1,6 @@
 #include "vistro/viewer_options.h"
 
+#include "appcommon/program_directory.h"
 #include "vistro/recording_files.h"
 
 namespace {
@@ -22,7 +23,8 @@ std::unique_ptr<cli::CommandLine> ViewerCommandLine(ViewerOptions& options) {
   auto& app = line->Options();
   app.add_option("-r,--record", options.recordFile,
                  "record every run, starting with FILE (\".avi\" is added\n"
-                 "when missing; later runs get FILE-2.avi, FILE-3.avi...)")
+                 "when missing; later runs get FILE-2.avi, FILE-3.avi...);\n"
+                 "an existing FILE is replaced only when you say so")
       ->type_name("FILE")
       ->check(CaptureFileName());
   app.add_option_function<std::string>(
@@ -32,7 +34,7 @@ std::unique_ptr<cli::CommandLine> ViewerCommandLine(ViewerOptions& options) {
       ->check(CLI::IsMember({"320x240", "640x480"}));
   app.add_flag("-f,--fullscreen", options.fullScreen, "start in full screen (a left click leaves it)");
   cli::AddFolderOption(app, "--snapshot-dir", options.snapshotDirectory,
-                       "save snapshots in DIR (default: the program's folder)");
+                       std::string("save snapshots in DIR (default: ") + kPictureFolderNote + ")");
   cli::AddDepthOption(app, options.depth);
   return line;
 }

@@ -18,6 +18,13 @@ std::optional<QString> AskCaptureFile(QWidget* owner) {
   return name;
 }
 
+bool Confirm(QWidget* owner, const QString& caption, const QString& question) {
+  QMessageBox box(QMessageBox::Question, caption, question, QMessageBox::Yes | QMessageBox::No, owner);
+  box.setDefaultButton(QMessageBox::No);
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace
 
-ViewerPrompts InteractivePrompts() { return {ShowMessage, AskCaptureFile, ExposureDialog}; }
+ViewerPrompts InteractivePrompts() { return {ShowMessage, AskCaptureFile, ExposureDialog, Confirm}; }

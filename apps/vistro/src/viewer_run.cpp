@@ -9,7 +9,10 @@ void Viewer::StartRun() {
   window_->update();  // the background clears to black
   state_.framesShown = 0;
   state_.framesRecorded = 0;
+  state_.chunksRecorded = 0;
   state_.runRecordingFile = state_.recording.recordingEnabled() ? state_.recording.NextRunFile() : std::string();
+  state_.runRecordingFileTaken = state_.recording.lastFileCreated();
+  TakeNotice(state_);  // a message of an earlier run that nobody saw is stale now
   state_.frameThread = CreateThread(nullptr, 0, FrameThread, &state_, 0, nullptr);
   if (state_.frameThread == nullptr) {
     // Nothing runs, so nothing could ever be stopped: stay idle.

@@ -36,8 +36,8 @@ TEST(CaptureFilePath, RefusesWhatDoesNotFitWithItsTerminator) {
 
 TEST(RecordingFiles, TooLongChoiceChangesNothing) {
   RecordingFiles files;
-  ASSERT_TRUE(files.Choose("/tmp/first"));
-  EXPECT_FALSE(files.Choose(std::string(300, 'x')));
+  ASSERT_TRUE(files.Choose("/tmp/first", true));
+  EXPECT_FALSE(files.Choose(std::string(300, 'x'), true));
   EXPECT_TRUE(files.recordingEnabled());
   EXPECT_EQ(files.captureFilePath(), "/tmp/first.avi");
 }
@@ -55,7 +55,7 @@ TEST(RecordingFiles, LaterRunsGetNumberedFilesThatWereFree) {
   std::ofstream(chosen + "-3.avi") << "keep me";
 
   RecordingFiles files;
-  ASSERT_TRUE(files.Choose(chosen));
+  ASSERT_TRUE(files.Choose(chosen, true));
   EXPECT_EQ(files.NextRunFile(), chosen + ".avi");
   EXPECT_EQ(files.NextRunFile(), chosen + "-2.avi");
   EXPECT_TRUE(fs::exists(chosen + "-2.avi"));  // taken at once
@@ -67,15 +67,37 @@ TEST(RecordingFiles, LaterRunsGetNumberedFilesThatWereFree) {
   EXPECT_EQ(content, "keep me");
 
   // A new choice starts over with the chosen file itself.
-  ASSERT_TRUE(files.Choose(chosen + ".avi"));
+  ASSERT_TRUE(files.Choose(chosen + ".avi", true));
   EXPECT_EQ(files.NextRunFile(), chosen + ".avi");
 }
 
 TEST(RecordingFiles, NumberedFileInAMissingFolderIsNotMade) {
   RecordingFiles files;
-  ASSERT_TRUE(files.Choose("/nonexistent-folder-for-vistro/clip"));
+  ASSERT_TRUE(files.Choose("/nonexistent-folder-for-vistro/clip", false));
   EXPECT_EQ(files.NextRunFile(), "/nonexistent-folder-for-vistro/clip.avi");
   EXPECT_EQ(files.NextRunFile(), "");
+}
+
+TEST(RecordingFiles, AFileTheUserDidNotConfirmIsNeverReplaced) {
+  const TestFolder folder;
+  const std::string chosen = folder.path() + "clip";
+  EXPECT_FALSE(RecordingFiles::ReplacesUnconfirmed(chosen));
+  std::ofstream(chosen + ".avi") << "keep me";
+  EXPECT_TRUE(RecordingFiles::ReplacesUnconfirmed(chosen)) << "\"clip\" would become the existing clip.avi";
+  EXPECT_FALSE(RecordingFiles::ReplacesUnconfirmed(chosen + ".avi")) << "the dialog asked about that name itself";
+
+  RecordingFiles files;
+  ASSERT_TRUE(files.Choose(chosen, false));
+  EXPECT_EQ(files.NextRunFile(), chosen + "-2.avi");
+  EXPECT_TRUE(files.lastFileCreated());
+  std::ifstream kept(chosen + ".avi");
+  std::string content;
+  std::getline(kept, content);
+  EXPECT_EQ(content, "keep me");
+
+  ASSERT_TRUE(files.Choose(chosen, true));
+  EXPECT_EQ(files.NextRunFile(), chosen + ".avi");
+  EXPECT_FALSE(files.lastFileCreated()) << "the confirmed file is the run's to replace";
 }
 
 }  // namespace

@@ -45,7 +45,10 @@ TEST_P(Screenshot, ShowsTheCameraPictureInItsColours) {
   ASSERT_TRUE(rig.WaitForFramesShown(4));
   QTest::qWait(100);  // let the last repaint land
 
-  const QImage image = rig.viewer().window()->grab().toImage();
+  // Rendered onto a surface that keeps alpha, as a compositing display's would.
+  QImage image(rig.viewer().window()->size(), QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  rig.viewer().window()->render(&image);
   ASSERT_TRUE(QDir().mkpath(VISTRO_SCREENSHOT_DIR));
   const QString file = QStringLiteral(VISTRO_SCREENSHOT_DIR "/vistro-%1.png").arg(shot.name);
   ASSERT_TRUE(image.save(file)) << file.toStdString();
@@ -61,6 +64,7 @@ TEST_P(Screenshot, ShowsTheCameraPictureInItsColours) {
     EXPECT_NEAR(seen.red(), want.r, kTolerance) << "bar " << bar << " at " << x << "," << y;
     EXPECT_NEAR(seen.green(), want.g, kTolerance) << "bar " << bar << " at " << x << "," << y;
     EXPECT_NEAR(seen.blue(), want.b, kTolerance) << "bar " << bar << " at " << x << "," << y;
+    EXPECT_EQ(seen.alpha(), 255) << "bar " << bar << ": the picture is opaque at every depth";
   }
   // Around the picture the window is black; the command bar sits on top.
   if (top > 40) {

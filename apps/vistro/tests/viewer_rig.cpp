@@ -32,6 +32,13 @@ ViewerPrompts PromptsFrom(const std::shared_ptr<ScriptedPrompts>& script) {
     script->exposureAnswers.pop_front();
     return answer;
   };
+  prompts.confirm = [script](QWidget*, const QString&, const QString& question) {
+    script->confirmQuestions.push_back(question);
+    if (script->confirmAnswers.empty()) return false;
+    const bool answer = script->confirmAnswers.front();
+    script->confirmAnswers.pop_front();
+    return answer;
+  };
   return prompts;
 }
 

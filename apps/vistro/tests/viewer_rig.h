@@ -25,8 +25,10 @@ struct ScriptedPrompts {
   std::vector<ShownMessage> messages;
   std::deque<QString> captureFileAnswers;  // an empty name cancels the dialog
   std::deque<int> exposureAnswers;
+  std::deque<bool> confirmAnswers;  // none left: no
   int captureFileQuestions = 0;
   int exposureQuestions = 0;
+  std::vector<QString> confirmQuestions;
 };
 
 class ViewerRig {

@@ -27,6 +27,16 @@ emucam::EmulatedCamera& TestCamera() { return camera->Emu(); }
 
 void UnplugTestCamera() { camera.reset(); }
 
+TestCameraWith::TestCameraWith(const std::string& options) {
+  camera.reset();
+  camera.emplace(options);
+}
+
+TestCameraWith::~TestCameraWith() {
+  camera.reset();
+  camera.emplace();
+}
+
 void PlugTestCamera() {
   if (!camera) camera.emplace();
 }

@@ -3,6 +3,8 @@
 // plugged between tests; a test may unplug it and plug a fresh one.
 #pragma once
 
+#include <string>
+
 #include "emucam/emulated_camera.h"
 
 // The camera plugged now.
@@ -11,3 +13,10 @@ emucam::EmulatedCamera& TestCamera();
 void UnplugTestCamera();
 // Plugs a fresh camera unless one is plugged.
 void PlugTestCamera();
+// Replaces the camera with one of these emulated-camera options ("fps=10"); for the
+// scope of a test: the destructor puts a default camera back.
+class TestCameraWith {
+ public:
+  explicit TestCameraWith(const std::string& options);
+  ~TestCameraWith();
+};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,5 +65,14 @@ CLI::Option* AddFolderOption(CLI::App& options, const std::string& name, std::st
                              const std::string& description);
 // --depth 16|24|32: the pixel depth to use instead of the display's.
 CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth);
+
+// A number of seconds (fractions allowed, at most 10^7), kept as milliseconds: above 0,
+// or from 0 on with `zeroAllowed`.
+enum class Seconds { kPositive, kZeroAllowed };
+CLI::Option* AddSecondsOption(CLI::App& options, const std::string& names, std::chrono::milliseconds& target,
+                              const std::string& description, Seconds range = Seconds::kPositive);
+CLI::Option* AddSecondsOption(CLI::App& options, const std::string& names,
+                              std::optional<std::chrono::milliseconds>& target, const std::string& description,
+                              Seconds range = Seconds::kPositive);
 
 }  // namespace cli

@@ -1,4 +1,5 @@
-// camrec: records the JPEG stream of a camera server into an AVI file or JPEG files.
+// camrec: records the JPEG stream of a camera server into an AVI file, a raw MJPEG
+// stream or JPEG files.
 #include <signal.h>
 
 #include <atomic>
@@ -26,6 +27,11 @@ void InstallSignalHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A file that reaches the size limit fails its write (EFBIG) like a full disk, which
+  // is reported, instead of killing the recorder with the output unfinished.
+  signal(SIGXFSZ, SIG_IGN);
+  // A reader of standard output that goes away is a failed write, not a silent end.
+  signal(SIGPIPE, SIG_IGN);
 }
 
 int Fail(const std::string& message) {
@@ -34,8 +40,10 @@ int Fail(const std::string& message) {
 }
 
 std::unique_ptr<FrameSink> MakeSink(const RecorderOptions& options, std::string& error) {
-  if (!options.jpegFolder.empty()) return MakeJpegFilesSink(options.jpegFolder, error);
-  return MakeAviSink(options.aviPath, options.stream.frameRate, SizeOfIndex(options.stream.sizeIndex), error);
+  const SinkSettings settings{options.overwrite, options.limits.frames};
+  if (!options.jpegFolder.empty()) return MakeJpegFilesSink(options.jpegFolder, settings, error);
+  if (options.mjpeg) return MakeMjpegSink(options.aviPath, settings, error);
+  return MakeAviSink(options.aviPath, options.stream.frameRate, SizeOfIndex(options.stream.sizeIndex), settings, error);
 }
 
 }  // namespace
@@ -46,13 +54,17 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
   std::string error;
 
-  StreamConnection connection = ConnectToServer(options.host, options.port, options.connectRetry, error);
-  if (!connection.IsOpen()) return Fail(error);
-  if (!RequestStream(connection, options.stream, kReplyTimeout, error)) return Fail(error);
-
+  // The output first: one that cannot be written is known before the stream starts.
   std::unique_ptr<FrameSink> sink = MakeSink(options, error);
   if (!sink) return Fail(error);
+  StreamConnection connection = ConnectToServer(options.host, options.port, options.connectRetry, error);
+  if (!connection.IsOpen() || !RequestStream(connection, options.stream, kReplyTimeout, error)) {
+    sink->Abandon();
+    return Fail(error);
+  }
 
+  // Messages go to standard error when the images go to standard output.
+  FILE* messages = options.mjpeg && options.aviPath == "-" ? stderr : stdout;
   ProgressReport progress(!options.quiet);
   RecordingStats stats;
   const StopReason reason = RecordStream(
@@ -63,7 +75,8 @@ int main(int argc, char** argv) {
 
   std::string finishError;
   const bool finished = sink->Finish(finishError);
-  std::printf("%s\n", FormatSummary(stats, sink->Destination(), options.stream.frameRate).c_str());
+  std::fprintf(messages, "%s\n", FormatSummary(stats, sink->Destination(), options.stream.frameRate).c_str());
+  std::fflush(messages);
   if (!finished) return Fail(finishError);
   if (!IsRequestedStop(reason)) {
     return Fail(std::string("recording ended early: ") + Describe(reason) + (error.empty() ? "" : ": " + error));

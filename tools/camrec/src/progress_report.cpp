@@ -10,7 +10,7 @@ namespace {
 constexpr std::chrono::seconds kUpdateEvery{1};
 
 double FramesPerSecond(const RecordingStats& stats) {
-  return stats.elapsed.count() > 0 ? static_cast<double>(stats.frames) / stats.elapsed.count() : 0.0;
+  return stats.elapsed.count() > 0 ? static_cast<double>(stats.received) / stats.elapsed.count() : 0.0;
 }
 
 __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
@@ -49,8 +49,13 @@ std::string FormatProgress(const RecordingStats& stats) {
 std::string FormatSummary(const RecordingStats& stats, const std::string& destination, int requestedRate) {
   const std::string size =
       stats.imageSize ? Format("%dx%d", stats.imageSize->width, stats.imageSize->height) : std::string("no");
-  return Format("Recorded %llu frames (%s) in %.2f s: %.1f fps received (%d asked), %llu bytes of JPEG, into %s",
-                static_cast<unsigned long long>(stats.frames), size.c_str(), stats.elapsed.count(),
-                FramesPerSecond(stats), requestedRate, static_cast<unsigned long long>(stats.bytes),
-                destination.c_str());
+  std::string summary =
+      Format("Recorded %llu frames (%s) in %.2f s: %.1f fps received (%d asked), %llu bytes of JPEG, into %s",
+             static_cast<unsigned long long>(stats.frames), size.c_str(), stats.elapsed.count(), FramesPerSecond(stats),
+             requestedRate, static_cast<unsigned long long>(stats.bytes), destination.c_str());
+  if (stats.rejected > 0) {
+    summary += Format("\n%llu pieces of the stream were not images (no frame header or scan) and were left out",
+                      static_cast<unsigned long long>(stats.rejected));
+  }
+  return summary;
 }

@@ -1,39 +1,16 @@
 #include "camrec/recorder_options.h"
 
-#include <charconv>
 #include <string_view>
-
-namespace {
-
-// A positive number of seconds, kept as milliseconds (in a duration or an optional one).
-template <typename Duration>
-CLI::Option* AddSeconds(CLI::App& app, const std::string& names, Duration& target, const std::string& description) {
-  return app
-      .add_option_function<double>(
-          names,
-          [&target](double seconds) {
-            target = std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000.0 + 0.5));
-          },
-          description)
-      ->type_name("S")
-      ->check(CLI::Validator(
-          [](const std::string& text) -> std::string {
-            double seconds = 0;
-            const auto [end, failure] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-            if (failure == std::errc() && end == text.data() + text.size() && seconds > 0 && seconds <= 1e7) return {};
-            return "wants a positive number of seconds, not '" + text + "'";
-          },
-          ""));
-}
-
-}  // namespace
 
 std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) {
   auto line = std::make_unique<cli::CommandLine>(
       "camrec",
-      "Records the JPEG stream of a camera server into an MJPEG AVI file or into\n"
-      "numbered JPEG files. Stops after --frames or --seconds, or on Ctrl-C; the\n"
-      "output is always completed.",
+      "Records the JPEG stream of a camera server into an MJPEG AVI file, a raw\n"
+      "MJPEG stream or numbered JPEG files. Stops after --frames or --seconds, or on\n"
+      "Ctrl-C; the output is always completed. An AVI file keeps time at --rate:\n"
+      "frames missing from the stream repeat the previous one. An existing output is\n"
+      "refused unless -y is given.\n\n"
+      "    camrec --format mjpeg -o - | ffplay -f mjpeg -",
       "Exit status: 0 when the recording ended as asked, 1 on a refusal, a connection\n"
       "or output error, or a stream that ended early; 2 for bad options.");
   auto& app = line->Options();
@@ -53,12 +30,27 @@ std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) 
   app.add_option("-n,--frames", options.limits.frames, "stop after N frames")
       ->type_name("N")
       ->check(CLI::PositiveNumber);
-  AddSeconds(app, "-t,--seconds", options.limits.duration, "stop after S seconds");
-  app.add_option("-o,--output", options.aviPath, "AVI file to write (default camrec.avi)")->type_name("FILE");
+  cli::AddSecondsOption(app, "-t,--seconds", options.limits.duration, "stop after SECONDS");
+  app.add_option("-o,--output", options.aviPath,
+                 "file to write (default camrec.avi); with --format mjpeg,\n\"-\" is standard output")
+      ->type_name("FILE");
+  app.add_option_function<std::string>(
+         "-f,--format", [&options](const std::string& format) { options.mjpeg = format == "mjpeg"; },
+         "avi (default): an MJPEG AVI file at --rate frames per\nsecond; mjpeg: the JPEG images back to back, as for\n"
+         "ffplay -f mjpeg")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"avi", "mjpeg"}));
+  app.add_flag("-y,--overwrite", options.overwrite, "replace an existing output (else it is refused)");
   app.add_option("--jpeg-dir", options.jpegFolder, "write frame-000001.jpg ... into DIR instead of an\nAVI file")
       ->type_name("DIR");
-  AddSeconds(app, "--connect-timeout", options.connectRetry, "keep retrying a refused connection for S\nseconds");
+  cli::AddSecondsOption(app, "--connect-timeout", options.connectRetry,
+                        "keep retrying a refused connection for\nSECONDS");
   app.add_flag("-q,--quiet", options.quiet, "no progress line");
+  app.final_callback([&options] {
+    if (options.aviPath == "-" && !options.mjpeg) {
+      throw CLI::ValidationError("--output", "\"-\" (standard output) takes --format mjpeg: an AVI file must seek");
+    }
+  });
   return line;
 }
 

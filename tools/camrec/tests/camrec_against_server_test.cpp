@@ -16,98 +16,7 @@ extern "C" {
 #include <memory>
 #include <thread>
 
-#include "server_process.h"
-
-namespace {
-
-constexpr milliseconds kStartTime{20000};
-constexpr milliseconds kRunTime{30000};
-
-struct AviContents {
-  bool opened = false;
-  AVCodecID codec = AV_CODEC_ID_NONE;
-  int width = 0;
-  int height = 0;
-  double framesPerSecond = 0;
-  int packets = 0;
-  bool packetsAreJpeg = true;
-};
-
-AviContents ReadAvi(const std::string& path) {
-  AviContents contents;
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) != 0) return contents;
-  if (avformat_find_stream_info(format, nullptr) >= 0 && format->nb_streams == 1) {
-    contents.opened = true;
-    const AVStream* stream = format->streams[0];
-    contents.codec = stream->codecpar->codec_id;
-    contents.width = stream->codecpar->width;
-    contents.height = stream->codecpar->height;
-    contents.framesPerSecond = av_q2d(stream->avg_frame_rate);
-    AVPacket* packet = av_packet_alloc();
-    while (av_read_frame(format, packet) >= 0) {
-      ++contents.packets;
-      contents.packetsAreJpeg = contents.packetsAreJpeg && packet->size > 4 && packet->data[0] == 0xFF &&
-                                packet->data[1] == 0xD8 && packet->data[packet->size - 2] == 0xFF &&
-                                packet->data[packet->size - 1] == 0xD9;
-      av_packet_unref(packet);
-    }
-    av_packet_free(&packet);
-  }
-  avformat_close_input(&format);
-  return contents;
-}
-
-bool DecodesAs(const std::filesystem::path& file, int width, int height) {
-  std::ifstream input(file, std::ios::binary);
-  const std::vector<uint8_t> image((std::istreambuf_iterator<char>(input)), std::istreambuf_iterator<char>());
-  tjhandle decoder = tjInitDecompress();
-  int decodedWidth = 0;
-  int decodedHeight = 0;
-  int subsampling = 0;
-  int colourspace = 0;
-  bool ok = tjDecompressHeader3(decoder, image.data(), image.size(), &decodedWidth, &decodedHeight, &subsampling,
-                                &colourspace) == 0;
-  if (ok) {
-    std::vector<uint8_t> pixels(static_cast<size_t>(decodedWidth * decodedHeight * 3));
-    ok = tjDecompress2(decoder, image.data(), image.size(), pixels.data(), decodedWidth, 0, decodedHeight, TJPF_RGB,
-                       0) == 0;
-  }
-  tjDestroy(decoder);
-  return ok && decodedWidth == width && decodedHeight == height;
-}
-
-class RecorderAgainstServer : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ =
-        std::filesystem::temp_directory_path() / ("camrec-test-" + std::to_string(getpid()) + "-" +
-                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_);
-    port_ = FindFreePort();
-    server_ = std::make_unique<ServerProcess>(port_);
-    ASSERT_TRUE(server_->WaitForOutput("with API versions", kStartTime)) << server_->Output();
-  }
-  void TearDown() override {
-    server_->SendInput("q");
-    server_->WaitForExit(milliseconds(10000));
-    std::filesystem::remove_all(folder_);
-  }
-
-  std::unique_ptr<ChildProcess> Recorder(std::vector<std::string> arguments) {
-    // The server prints its start lines just before it listens: let the recorder retry.
-    arguments.insert(arguments.begin(), {"--port", std::to_string(port_), "--quiet", "--connect-timeout", "10"});
-    return std::make_unique<ChildProcess>(VELMAR_CAMREC_PATH, arguments);
-  }
-
-  std::string Avi() const { return (folder_ / "recording.avi").string(); }
-
-  std::filesystem::path folder_;
-  uint16_t port_ = 0;
-  std::unique_ptr<ServerProcess> server_;
-};
-
-}  // namespace
+#include "camrec_test_support.h"
 
 TEST_F(RecorderAgainstServer, AviHoldsTheAskedFramesAsMjpegOfTheAskedSize) {
   auto recorder = Recorder({"--frames", "20", "--rate", "25", "--size", "640x480", "-o", Avi()});
@@ -182,8 +91,21 @@ TEST_F(RecorderAgainstServer, ServerGoingAwayEndsTheRecordingWithAnErrorButAFini
 }
 
 TEST(Recorder, NoServerIsAConnectionError) {
+  const std::filesystem::path output = std::filesystem::temp_directory_path() / "camrec-never.avi";
+  std::filesystem::remove(output);
+  ChildProcess recorder(VELMAR_CAMREC_PATH,
+                        {"--port", std::to_string(FindFreePort()), "--frames", "1", "-o", output.string()});
+  EXPECT_EQ(recorder.WaitForExit(kRunTime), 1);
+  EXPECT_NE(recorder.Output().find("camrec: cannot connect to 127.0.0.1:"), std::string::npos) << recorder.Output();
+  EXPECT_FALSE(std::filesystem::exists(output)) << "the output made for the stream is taken back";
+}
+
+// The output is checked before any connection: an unwritable one is the error, at once.
+TEST(Recorder, UnwritableOutputIsRefusedBeforeConnecting) {
   ChildProcess recorder(VELMAR_CAMREC_PATH,
                         {"--port", std::to_string(FindFreePort()), "--frames", "1", "-o", "/nonexistent/never.avi"});
   EXPECT_EQ(recorder.WaitForExit(kRunTime), 1);
-  EXPECT_NE(recorder.Output().find("camrec: cannot connect to 127.0.0.1:"), std::string::npos) << recorder.Output();
+  EXPECT_NE(recorder.Output().find("camrec: cannot create /nonexistent/never.avi: No such file or directory"),
+            std::string::npos)
+      << recorder.Output();
 }

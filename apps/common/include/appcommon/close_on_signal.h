@@ -1,6 +1,8 @@
 // SIGINT and SIGTERM close a windowed program the way its close box does, so that a
 // recording in progress is finished and the camera is released. A second signal, for a
-// program that refuses to close (a dialog that is capturing), ends it at once.
+// program that refuses to close (a dialog that is capturing), ends it at once. A window
+// that opens after the signal (a dialog behind the message box the signal closed) is
+// closed too, so one signal ends every program.
 #pragma once
 
 #include <QObject>
@@ -17,6 +19,8 @@ class CloseOnSignal : public QObject {
 
  private:
   void CloseWindows();
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   QSocketNotifier* notifier_ = nullptr;
+  bool closing_ = false;
 };

@@ -38,6 +38,7 @@ class PreviewWindow : public QWidget {
   std::vector<uint8_t> bits_;
   QImage::Format format_ = QImage::Format_Invalid;
   size_t rowBytes_ = 0;
+  unsigned bitsPerPixel_ = 0;
   // A repaint has been asked for and not yet done: frames that come before it only
   // update the bits.
   std::atomic<bool> repaintPending_{false};

@@ -1,5 +1,7 @@
 // State the server's threads share: the console thread sets `quit` (command q or a
-// signal); the networking thread owns `stop`, which ends the frame loop of one client.
+// signal); the networking thread owns `stop`, which ends the frame loop of one client,
+// and sets `listenFailed` when it cannot listen, waking the console through
+// `listenFailedEvent` (an eventfd).
 #pragma once
 
 #include <netinet/in.h>
@@ -14,4 +16,6 @@ struct ServerState {
   in_addr bindAddress{htonl(INADDR_ANY)};
   std::atomic<bool> quit{false};
   std::atomic<bool> stop{false};
+  std::atomic<bool> listenFailed{false};
+  int listenFailedEvent = -1;
 };

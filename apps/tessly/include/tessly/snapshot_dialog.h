@@ -35,6 +35,8 @@ class CSnapshotDialog : public QDialog {
   // Opens the camera, asks for JPEG images at 320 x 240 and starts streaming. False,
   // after the message its failure calls for, when the dialog must end at once.
   bool OnInitDialog();
+  // Why start-up failed, for the program's one line on stderr; empty when it did not.
+  const std::string& startUpFailure() const { return startUpFailure_; }
 
   // The Action button: reads the newest frame and saves it. Returns the file written,
   // empty when there was no new frame or no file could be made.
@@ -59,4 +61,5 @@ class CSnapshotDialog : public QDialog {
   const ShowMessage showMessage_;
   QPushButton* actionButton_;
   bool cameraOpen_ = false;
+  std::string startUpFailure_;
 };

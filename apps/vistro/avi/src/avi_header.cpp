@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kAviFlagsHasIndexInterleavedTrustType = 0x910;
 constexpr uint32_t kSuggestedBufferSize = 0x100000;
 constexpr int kSuperIndexSlots = 512;  // 64-bit zeros: 255 entries of 16 bytes, with spare
 constexpr int kDmlhPayload = 248;
@@ -30,7 +29,7 @@ void PutMainHeader(AviWriter& writer) {
                     : 0);
   stream.Put32(static_cast<uint32_t>(bitRateSum / 8));
   stream.Put32(0);  // padding granularity
-  stream.Put32(kAviFlagsHasIndexInterleavedTrustType);
+  stream.Put32(kAviMainHeaderFlags);
   writer.state.totalFramesPosition = stream.Tell();
   stream.Put32(0);  // total frames
   stream.Put32(0);  // initial frames

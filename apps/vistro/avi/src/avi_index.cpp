@@ -25,6 +25,10 @@ const AviIndexEntry& AviIndexAt(const AviStreamIndex& index, int32_t n) {
   return index.clusters[n / kAviIndexClusterEntries][n % kAviIndexClusterEntries];
 }
 
+AviIndexEntry& AviIndexAt(AviStreamIndex& index, int32_t n) {
+  return index.clusters[n / kAviIndexClusterEntries][n % kAviIndexClusterEntries];
+}
+
 void AviIndexRelease(AviStreamIndex& index) {
   index.clusters.clear();
   index.clusters.shrink_to_fit();

@@ -32,5 +32,6 @@ struct AviStreamIndex {
 bool AviIndexAppend(AviStreamIndex& index, const AviIndexEntry& entry, AviClusterAllocator allocate);
 
 const AviIndexEntry& AviIndexAt(const AviStreamIndex& index, int32_t n);
+AviIndexEntry& AviIndexAt(AviStreamIndex& index, int32_t n);
 
 void AviIndexRelease(AviStreamIndex& index);

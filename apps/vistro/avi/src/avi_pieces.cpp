@@ -101,6 +101,17 @@ void WriteIdx1(AviWriter& writer) {
   WriteCounters(writer);
 }
 
+// The "odml" placeholder becomes a "LIST" whose dmlh counts the frames of all pieces.
+void CompleteOdml(AviWriter& writer) {
+  ByteStream& stream = writer.stream;
+  const int64_t end = stream.Tell();
+  stream.Seek(writer.state.odmlList - 8);
+  stream.PutFourCC("LIST");
+  stream.Skip(16);  // size, "odml", "dmlh", its size
+  stream.Put32(static_cast<uint32_t>(MostPackets(writer.state, writer.streamCount)));
+  stream.Seek(end);
+}
+
 void ClosePiece(AviWriter& writer, bool withStandardIndexes) {
   ByteStream& stream = writer.stream;
   if (withStandardIndexes) WriteStandardIndexes(writer);
@@ -123,14 +134,34 @@ void AviCloseFile(AviWriter& writer) {
   const bool openDml = state.riffCount > 1;
   ClosePiece(writer, openDml);
   if (openDml) {
-    const int64_t end = stream.Tell();
-    stream.Seek(state.odmlList - 8);
-    stream.PutFourCC("LIST");
-    stream.Skip(16);  // size, "odml", "dmlh", its size
-    stream.Put32(static_cast<uint32_t>(MostPackets(state, writer.streamCount)));
-    stream.Seek(end);
+    CompleteOdml(writer);
     WriteCounters(writer);
   }
+  stream.Flush();
+  for (AviStreamIndex& index : state.index) AviIndexRelease(index);
+}
+
+void AviCloseFileWithoutIndex(AviWriter& writer) {
+  ByteStream& stream = writer.stream;
+  AviState& state = writer.state;
+  AviEndChunk(stream, state.moviList);
+  AviEndChunk(stream, state.riffStart);
+  const int64_t end = stream.Tell();
+  if (state.riffCount == 1) {
+    // avih dwFlags lies just before dwTotalFrames.
+    stream.Seek(state.totalFramesPosition - 4);
+    stream.Put32(kAviMainHeaderFlags & ~kAviHasIndexFlag);
+    stream.Seek(end);
+  } else {
+    // The super index lists the pieces closed before this one, whose "ix00" are whole.
+    for (int i = 0; i < writer.streamCount; ++i) {
+      stream.Seek(state.index[i].superIndexStart + 4);
+      stream.Put32(static_cast<uint32_t>(state.riffCount - 1));
+    }
+    stream.Seek(end);
+    CompleteOdml(writer);
+  }
+  WriteCounters(writer);
   stream.Flush();
   for (AviStreamIndex& index : state.index) AviIndexRelease(index);
 }

@@ -17,6 +17,9 @@ inline constexpr int kAviBufferSize = 32768;
 inline constexpr int64_t kAviPieceThreshold = 0x40000000;
 // The super-index placeholder has room for this many pieces.
 inline constexpr int32_t kAviMaxIndexedPieces = 255;
+// avih dwFlags: has an index, interleaved, trust the chunk types.
+inline constexpr uint32_t kAviMainHeaderFlags = 0x910;
+inline constexpr uint32_t kAviHasIndexFlag = 0x10;
 
 struct AviStream {
   int32_t width = 0;
@@ -45,6 +48,17 @@ struct AviState {
 
 enum class AviPhase { kDeclaring, kWriting, kFinished };
 
+// The part of the state that a frame changes, taken before it is written so that
+// a frame that does not reach the file whole can be taken back.
+struct AviFrameMark {
+  int64_t end = 0;  // where the file ended before the frame
+  int64_t riffStart = 0;
+  int64_t moviList = 0;
+  int32_t riffCount = 0;
+  std::array<int32_t, kAviMaxStreams> packetCount{};
+  std::array<int32_t, kAviMaxStreams> entryCount{};
+};
+
 struct FileCloser {
   void operator()(FILE* file) const { std::fclose(file); }
 };
@@ -58,6 +72,11 @@ struct AviWriter {
   AviState state;
   std::mutex lock;
   AviPhase phase = AviPhase::kDeclaring;
+  // Set by the first write that did not reach the file: no frame is taken after it,
+  // and the file is finished as it stood after the last whole frame (`committed`).
+  bool failed = false;
+  int failureErrno = 0;
+  AviFrameMark committed;
   int32_t streamCount = 0;
   std::array<std::unique_ptr<AviStream>, kAviMaxStreams> streams;
 };
@@ -73,3 +92,7 @@ void AviLayOutHeader(AviWriter& writer);
 void AviCutPiece(AviWriter& writer);
 // Closes the last piece and completes the indexes, the counters and "odml".
 void AviCloseFile(AviWriter& writer);
+// The same without the indexes that follow the frames ("ix00", "idx1"), for a disk
+// that has no room for them: only sizes and counters, patched in place. The header
+// then no longer claims an index.
+void AviCloseFileWithoutIndex(AviWriter& writer);

@@ -11,7 +11,55 @@ namespace {
 
 constexpr int kMaxDimension = 65535;  // the stream header stores 16-bit sizes
 
-int Report(const AviWriter& writer) { return writer.stream.Error() < 0 ? -1 : 0; }
+int Report(const AviWriter& writer) { return writer.failed || writer.stream.Error() < 0 ? -1 : 0; }
+
+AviFrameMark Mark(const AviWriter& writer) {
+  const AviState& state = writer.state;
+  AviFrameMark mark;
+  mark.end = writer.stream.Tell();
+  mark.riffStart = state.riffStart;
+  mark.moviList = state.moviList;
+  mark.riffCount = state.riffCount;
+  mark.packetCount = state.packetCount;
+  for (int i = 0; i < kAviMaxStreams; ++i) mark.entryCount[i] = state.index[i].entryCount;
+  return mark;
+}
+
+// A frame that did not reach the file whole is taken back: the state is as it was
+// after the last whole frame, which is what the file will describe.
+void TakeBack(AviWriter& writer, const AviFrameMark& mark) {
+  AviState& state = writer.state;
+  state.riffStart = mark.riffStart;
+  state.moviList = mark.moviList;
+  state.riffCount = mark.riffCount;
+  state.packetCount = mark.packetCount;
+  for (int i = 0; i < kAviMaxStreams; ++i) state.index[i].entryCount = mark.entryCount[i];
+}
+
+void Fail(AviWriter& writer) {
+  writer.failed = true;
+  writer.failureErrno = -writer.stream.Error();
+}
+
+// Finishes a file whose output failed, from the end of its last whole frame: the
+// indexes if the disk still takes them, else the sizes and counters alone, which
+// lie in space the file already has.
+void FinishAfterFailure(AviWriter& writer) {
+  ByteStream& stream = writer.stream;
+  const AviFrameMark& last = writer.committed;
+  if (last.end == 0 || !stream.Recover(last.end)) return;  // not even the header is there
+  if (writer.state.riffCount == 1) {
+    // A cut into a second piece that failed may have named the super index already.
+    for (int i = 0; i < writer.streamCount; ++i) {
+      stream.Seek(writer.state.index[i].superIndexStart - 8);
+      stream.PutFourCC("JUNK");
+    }
+    stream.Seek(last.end);
+  }
+  AviCloseFile(writer);
+  if (stream.Error() == 0) return;
+  if (stream.Recover(last.end)) AviCloseFileWithoutIndex(writer);
+}
 
 }  // namespace
 
@@ -55,7 +103,12 @@ int AviWriteHeader(AviWriter* writer) {
   if (writer->phase != AviPhase::kDeclaring) return -1;
   AviLayOutHeader(*writer);
   writer->phase = AviPhase::kWriting;
-  return Report(*writer);
+  if (writer->stream.Error() < 0) {
+    Fail(*writer);
+    return -1;
+  }
+  writer->committed = Mark(*writer);
+  return 0;
 }
 
 int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void* data, int32_t length) {
@@ -65,13 +118,21 @@ int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void
       (data == nullptr && length > 0)) {
     return -1;
   }
+  if (writer->failed) return -1;
   AviState& state = writer->state;
   ByteStream& stream = writer->stream;
-  if (stream.Tell() - state.riffStart > state.pieceThreshold) AviCutPiece(*writer);
+  const AviFrameMark before = Mark(*writer);
+  const bool cut = stream.Tell() - state.riffStart > state.pieceThreshold;
+  if (cut) AviCutPiece(*writer);
+  AviStreamIndex& index = state.index[streamNumber];
+  // After a cut the frame's entry takes the first slot, which the piece before still
+  // needs if the frame has to be taken back.
+  const bool slotInUse = cut && index.entriesAllocated > 0;
+  const AviIndexEntry displaced = slotInUse ? AviIndexAt(index, 0) : AviIndexEntry{};
 
   const AviIndexEntry entry{keyFrame ? kAviKeyFrameFlag : 0, static_cast<uint32_t>(stream.Tell() - state.moviList),
                             static_cast<uint32_t>(length)};
-  if (!AviIndexAppend(state.index[streamNumber], entry, state.allocateCluster)) return -1;
+  if (!AviIndexAppend(index, entry, state.allocateCluster)) return -1;
   // Counted only now, so that the counters match the chunks actually written
   // and the first piece's count excludes a frame that opens the next piece.
   ++state.packetCount[streamNumber];
@@ -81,16 +142,29 @@ int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void
   stream.PutBytes(data, static_cast<size_t>(length));
   if (length % 2 != 0) stream.PutByte(0);
   stream.Flush();
-  return Report(*writer);
+  if (stream.Error() < 0) {
+    Fail(*writer);
+    if (slotInUse) AviIndexAt(index, 0) = displaced;
+    TakeBack(*writer, before);
+    return -1;
+  }
+  writer->committed = Mark(*writer);
+  return 0;
 }
 
 int AviFinish(AviWriter* writer) {
   if (writer == nullptr) return -1;
   const std::lock_guard guard(writer->lock);
   if (writer->phase != AviPhase::kWriting) return -1;
-  AviCloseFile(*writer);
+  if (!writer->failed) {
+    AviCloseFile(*writer);
+    if (writer->stream.Error() < 0) Fail(*writer);
+  }
+  if (writer->failed) FinishAfterFailure(*writer);
   writer->phase = AviPhase::kFinished;
   return Report(*writer);
 }
+
+int AviWriteErrno(const AviWriter* writer) { return writer != nullptr && writer->failed ? writer->failureErrno : 0; }
 
 void AviClose(AviWriter* writer) { delete writer; }

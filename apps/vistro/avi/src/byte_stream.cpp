@@ -73,6 +73,10 @@ int64_t ByteStream::Seek(int64_t position) {
     return position;
   }
   WriteBuffered();
+  return MoveSink(position);
+}
+
+int64_t ByteStream::MoveSink(int64_t position) {
   mustFlush_ = true;
   const int64_t result = sink_.seek(sink_.opaque, position);
   if (result < 0) {
@@ -92,4 +96,17 @@ int64_t ByteStream::Skip(int64_t offset) {
 
 void ByteStream::Latch(int64_t failure) {
   if (error_ == 0) error_ = static_cast<int>(std::max<int64_t>(failure, INT_MIN));
+}
+
+bool ByteStream::Recover(int64_t position) {
+  error_ = 0;
+  writePointer_ = bufferStart_;
+  filledEnd_ = bufferStart_;
+  if (sink_.truncate != nullptr) {
+    if (const int result = sink_.truncate(sink_.opaque, position); result < 0) {
+      Latch(result);
+      return false;
+    }
+  }
+  return MoveSink(position) >= 0;
 }

@@ -12,6 +12,8 @@ struct ByteStreamSink {
   int (*write)(void* opaque, const uint8_t* data, int size);
   // Moves the sink to an absolute position; returns it or a negative value.
   int64_t (*seek)(void* opaque, int64_t position);
+  // Cuts the sink to size bytes; 0, or a negative value. May be null (no cutting).
+  int (*truncate)(void* opaque, int64_t size) = nullptr;
 };
 
 class ByteStream {
@@ -37,8 +39,15 @@ class ByteStream {
   // 0, or the first failure of the sink. Once set, output is discarded.
   int Error() const { return error_; }
 
+  // After a failure: forgets the buffered bytes and the error, cuts the sink to
+  // `position` (dropping whatever part of a write got there) and goes on from
+  // there. False, with the error latched again, when the sink cannot do that.
+  bool Recover(int64_t position);
+
  private:
   void WriteBuffered();
+  // Seeks the sink itself (the buffer is empty); the position, or the failure, latched.
+  int64_t MoveSink(int64_t position);
   void Latch(int64_t failure);
 
   uint8_t* bufferStart_;

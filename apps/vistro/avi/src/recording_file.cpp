@@ -1,6 +1,7 @@
 #include "recording_file.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -15,15 +16,25 @@ FILE* OpenRecordingFile(const char* path) {
   return file;
 }
 
+// Failures come back as -errno, so that the recorder can say why.
+static int Failure() { return errno > 0 ? -errno : -EIO; }
+
 static int WriteToFile(void* opaque, const uint8_t* data, int size) {
+  errno = 0;
   const size_t written = std::fwrite(data, 1, static_cast<size_t>(size), static_cast<FILE*>(opaque));
-  return written == static_cast<size_t>(size) ? size : -1;
+  return written == static_cast<size_t>(size) ? size : Failure();
 }
 
 static int64_t SeekInFile(void* opaque, int64_t position) {
   auto* file = static_cast<FILE*>(opaque);
-  if (fseeko(file, static_cast<off_t>(position), SEEK_SET) != 0) return errno > 0 ? -errno : -1;
+  if (fseeko(file, static_cast<off_t>(position), SEEK_SET) != 0) return Failure();
   return ftello(file);
 }
 
-ByteStreamSink RecordingFileSink(FILE* file) { return ByteStreamSink{file, WriteToFile, SeekInFile}; }
+static int TruncateFile(void* opaque, int64_t size) {
+  auto* file = static_cast<FILE*>(opaque);
+  std::clearerr(file);
+  return ftruncate(fileno(file), static_cast<off_t>(size)) == 0 ? 0 : Failure();
+}
+
+ByteStreamSink RecordingFileSink(FILE* file) { return ByteStreamSink{file, WriteToFile, SeekInFile, TruncateFile}; }

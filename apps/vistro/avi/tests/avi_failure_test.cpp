@@ -4,11 +4,14 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "avi/avi_writer.h"
 #include "avi_state.h"
 #include "avi_test_support.h"
+#include "testing/file_size_limit.h"
 
 namespace {
 
@@ -30,26 +33,6 @@ TEST(AviFailure, DiskFullFromTheStartIsReportedByEveryCall) {
   EXPECT_EQ(AviFinish(writer), -1);
   AviClose(writer);
 }
-
-// The file size limit stands in for a disk that fills up during a recording.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_;
-};
 
 TEST(AviFailure, DiskFullingUpMidRecordingLatchesAndIsReported) {
   TempPath path("full.avi");
@@ -73,6 +56,104 @@ TEST(AviFailure, DiskFullingUpMidRecordingLatchesAndIsReported) {
   EXPECT_TRUE(std::all_of(firstFailure, results.end(), [](int r) { return r == -1; }))
       << "once the disk is full every later frame fails";
   EXPECT_LE(std::filesystem::file_size(path.path()), 100000u);
+}
+
+struct FullDiskCase {
+  const char* name;
+  rlim_t limit;            // the file may not grow past this
+  int64_t pieceThreshold;  // pieces are cut past this many bytes
+  bool indexFits;          // after the last whole frame there is room for "idx1"
+};
+
+void PrintTo(const FullDiskCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr size_t kFrameBytes = 9000;  // a chunk of 9008 bytes
+constexpr rlim_t kHeaderBytes = 5640;
+
+class AviFullDisk : public ::testing::TestWithParam<FullDiskCase> {};
+
+// The disk fills up in the middle of a frame: the file is finished with exactly the
+// frames written whole before, as libavformat reads it back, and its sizes and
+// counters say so.
+TEST_P(AviFullDisk, FinishedFileHoldsExactlyTheFramesWrittenWhole) {
+  const FullDiskCase& c = GetParam();
+  TempPath path(std::string("full-") + c.name + ".avi");
+  AviWriter* writer = OpenWithStream(path.c_str());
+  ASSERT_NE(writer, nullptr);
+  writer->state.pieceThreshold = c.pieceThreshold;
+  std::vector<Bytes> written;
+  int finished = 0;
+  {
+    const FileSizeLimit limit(c.limit);
+    ASSERT_EQ(AviWriteHeader(writer), 0);
+    for (int n = 0; n < 40; ++n) {
+      Bytes frame = PatternFrame(n, kFrameBytes);
+      if (AviWriteFrame(writer, 0, true, frame.data(), kFrameBytes) == 0) written.push_back(std::move(frame));
+    }
+    finished = AviFinish(writer);
+  }
+  EXPECT_EQ(AviWriteErrno(writer), EFBIG);
+  AviClose(writer);
+  EXPECT_EQ(finished, -1) << "the recording did not reach the file whole";
+  ASSERT_LT(written.size(), 40u) << "the limit was never reached";
+
+  const Bytes file = ReadFileBytes(path.path());
+  const uint32_t frames = static_cast<uint32_t>(written.size());
+  EXPECT_EQ(Le32(file, 140), frames) << "strh dwLength";
+  ReadBackInfo info;
+  EXPECT_EQ(ReadBackPackets(path.c_str(), info), written);
+  if (c.pieceThreshold > static_cast<int64_t>(c.limit)) {
+    EXPECT_EQ(Le32(file, 4), file.size() - 8) << "RIFF size";
+    EXPECT_EQ(Le32(file, 48), frames) << "avih dwTotalFrames";
+    const uint64_t moviEnd = 5636 + Le32(file, 5632);
+    EXPECT_EQ(moviEnd, kHeaderBytes + frames * (kFrameBytes + 8)) << "movi holds the whole frames only";
+    EXPECT_EQ((Le32(file, 44) & 0x10) != 0, c.indexFits) << "avih says whether there is an index";
+    if (c.indexFits) {
+      EXPECT_EQ(FourCC(file, moviEnd), "idx1");
+      EXPECT_EQ(Le32(file, moviEnd + 4), frames * 16);
+    } else {
+      EXPECT_EQ(file.size(), moviEnd);
+    }
+  } else {
+    EXPECT_EQ(Le32(file, 4356), frames) << "dmlh counts every frame";
+  }
+}
+
+constexpr rlim_t kThreeFrames = kHeaderBytes + 3 * (kFrameBytes + 8);
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, AviFullDisk,
+    ::testing::Values(FullDiskCase{"RoomForTheIndex", kThreeFrames + 100, kAviPieceThreshold, true},
+                      FullDiskCase{"NoRoomForTheIndex", kThreeFrames + 20, kAviPieceThreshold, false},
+                      FullDiskCase{"FullAtTheFirstFrame", kHeaderBytes + 50, kAviPieceThreshold, true},
+                      FullDiskCase{"OpenDmlMidPiece", 70000, 20000, false},
+                      FullDiskCase{"OpenDmlAtACut", 45100, 20000, false}),
+    [](const ::testing::TestParamInfo<FullDiskCase>& c) { return std::string(c.param.name); });
+
+// Wherever in an OpenDML recording the disk fills up, piece cuts included, the file
+// reads back with the frames written whole.
+TEST(AviFailure, OpenDmlRecordingReadsBackWhereverTheDiskFillsUp) {
+  for (rlim_t limit = 20000; limit < 80000; limit += 1777) {
+    SCOPED_TRACE(limit);
+    TempPath path("sweep.avi");
+    AviWriter* writer = OpenWithStream(path.c_str());
+    ASSERT_NE(writer, nullptr);
+    writer->state.pieceThreshold = 15000;
+    std::vector<Bytes> written;
+    {
+      const FileSizeLimit fileLimit(limit);
+      ASSERT_EQ(AviWriteHeader(writer), 0);
+      for (int n = 0; n < 12; ++n) {
+        Bytes frame = PatternFrame(n, 4001);
+        if (AviWriteFrame(writer, 0, n % 3 == 0, frame.data(), 4001) == 0) written.push_back(std::move(frame));
+      }
+      AviFinish(writer);
+    }
+    AviClose(writer);
+    ReadBackInfo info;
+    EXPECT_EQ(ReadBackPackets(path.c_str(), info), written);
+    EXPECT_EQ(Le32(ReadFileBytes(path.path()), 140), written.size());
+  }
 }
 
 TEST(AviFailure, FileThatCannotSeekFailsTheFinish) {

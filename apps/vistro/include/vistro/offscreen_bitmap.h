@@ -16,12 +16,14 @@ class OffscreenBitmap {
 
   bool exists() const { return !image_.isNull(); }
   size_t byteCount() const { return bits_.size(); }
-  // Copies the first byteCount() bytes of pixels into the bitmap (SetBitmapBits).
+  // Copies the first byteCount() bytes of pixels into the bitmap (SetBitmapBits), as
+  // opaque pixels (CopyPixelsForDisplay).
   void SetBits(const uint8_t* pixels);
   // A view of the bits in the matching QImage format.
   const QImage& image() const { return image_; }
 
  private:
   std::vector<uint8_t> bits_;
+  uint32_t bitsPerPixel_ = 0;
   QImage image_;
 };

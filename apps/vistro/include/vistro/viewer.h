@@ -10,6 +10,7 @@
 #include "viewer_state.h"
 
 class QEventLoop;
+class QTimer;
 class ViewerMenu;
 class ViewerWindow;
 
@@ -51,6 +52,10 @@ class Viewer {
   void OnLeftButtonDown();
 
   void ChooseCaptureFile();
+  // Asks whether the capture file `chosenName` gives may replace the existing one.
+  bool ConfirmReplacing(const std::string& chosenName);
+  void ChooseRecordFileOfTheCommandLine();
+  void ShowPendingNotice();
   void ShowDriverVersion();
   void EnterFullScreen();
   void ChangeSize(bool large);
@@ -68,6 +73,8 @@ class Viewer {
   std::unique_ptr<ViewerWindow> window_;
   std::unique_ptr<ViewerMenu> menu_;
   QEventLoop* messageLoop_ = nullptr;
+  // Looks for messages FrameThread left (a recording that stopped) and shows them.
+  std::unique_ptr<QTimer> noticeTimer_;
   bool quitPosted_ = false;
   bool shutDown_ = false;
 };

@@ -16,6 +16,8 @@ struct ViewerPrompts {
   std::function<std::optional<QString>(QWidget* owner)> captureFile;
   // The exposure dialog: -1 cancelled, 0 automatic, 1 to 100 manual.
   std::function<int(QWidget* owner)> exposure;
+  // A yes-or-no question ("replace this file?"); true for yes.
+  std::function<bool(QWidget* owner, const QString& caption, const QString& question)> confirm;
 };
 
 // The real dialogs.

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "offscreen_bitmap.h"
@@ -34,8 +35,9 @@ struct ViewerState {
   std::atomic<bool> quitting{false};
   std::atomic<bool> fullScreen{false};
 
-  RecordingFiles recording;      // changed only while idle
-  std::string runRecordingFile;  // the current run's file while recording; empty: none could be made
+  RecordingFiles recording;            // changed only while idle
+  std::string runRecordingFile;        // the current run's file while recording; empty: none could be made
+  bool runRecordingFileTaken = false;  // made (empty) for this run by RecordingFiles
   std::string snapshotDirectory;
 
   HANDLE frameThread = nullptr;
@@ -45,10 +47,22 @@ struct ViewerState {
   bool previewLockReady = false;
   PreviewFields preview;
 
-  // What the latest run did, for whoever wants to know how it went.
+  // What the latest run did, for whoever wants to know how it went: frames shown,
+  // camera frames recorded, and the chunks of the file, which count the repeats too.
   std::atomic<uint32_t> framesShown{0};
   std::atomic<uint32_t> framesRecorded{0};
+  std::atomic<uint32_t> chunksRecorded{0};
+
+  // A message for the user from FrameThread (a recording that stopped), shown once by
+  // the window thread, which takes it out.
+  std::mutex noticeLock;
+  std::string pendingNotice;
 };
+
+// FrameThread: leaves a message for the window thread to show.
+void PostNotice(ViewerState& state, std::string text);
+// Window thread: the message left since the last call, or empty.
+std::string TakeNotice(ViewerState& state);
 
 // previewLock held for the scope.
 class PreviewLockGuard {

@@ -20,8 +20,10 @@ struct RecordingLimits {
 };
 
 struct RecordingStats {
-  uint64_t frames = 0;
-  uint64_t bytes = 0;  // JPEG bytes stored
+  uint64_t frames = 0;    // frames in the output, repeats included
+  uint64_t received = 0;  // images received and handed to the output
+  uint64_t bytes = 0;     // JPEG bytes received in those images
+  uint64_t rejected = 0;  // "images" without a frame header or a scan, not stored
   std::chrono::duration<double> elapsed{};
   std::optional<ImageSize> imageSize;  // of the first image
   uint64_t discardedBytes = 0;         // stream bytes that belonged to no whole image

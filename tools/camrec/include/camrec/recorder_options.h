@@ -17,8 +17,10 @@ struct RecorderOptions {
   uint16_t port = stream_protocol::kDefaultPort;
   stream_protocol::StreamParameters stream;  // camera 0, 320 x 240, JPEG, 25 per second
   RecordingLimits limits;
-  std::string aviPath = "camrec.avi";
-  std::string jpegFolder;  // set: numbered JPEG files instead of an AVI file
+  std::string aviPath = "camrec.avi";  // the output file; "-": standard output (mjpeg only)
+  bool mjpeg = false;                  // --format mjpeg: the raw JPEG stream, not an AVI file
+  std::string jpegFolder;              // set: numbered JPEG files instead of an AVI file
+  bool overwrite = false;              // -y: an existing output may be replaced
   std::chrono::milliseconds connectRetry{0};
   bool quiet = false;
 };

@@ -28,13 +28,20 @@ int AviWriteHeader(AviWriter* writer);
 
 // Appends one frame of stream streamNumber. Returns 0, or -1 when the frame was
 // refused (missing writer, bad stream number or data, header not written,
-// already finished, no index memory) or when the file has had a write error,
-// which also ends all further output.
+// already finished, no index memory) or when it did not reach the file whole: a
+// write error (a full disk) takes the frame back and refuses every later one.
 int AviWriteFrame(AviWriter* writer, int streamNumber, bool keyFrame, const void* data, int32_t length);
 
 // Writes the indexes and counters and closes all lists. Returns 0 when the whole
-// recording reached the file, -1 otherwise.
+// recording reached the file, -1 otherwise. After a write error the file is still
+// finished so that it holds exactly the frames written whole before the error: the
+// part of a frame that got to the disk is cut off, the indexes follow if there is
+// room for them (else the header stops claiming one), and the sizes and counters
+// are patched in place.
 int AviFinish(AviWriter* writer);
+
+// The errno of the first write that failed (ENOSPC, EFBIG, ...), or 0.
+int AviWriteErrno(const AviWriter* writer);
 
 // Closes the file and frees the writer. A null writer is ignored.
 void AviClose(AviWriter* writer);
