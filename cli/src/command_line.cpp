@@ -134,6 +134,23 @@ CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth) {
       ->check(CLI::IsMember({16u, 24u, 32u}));
 }
 
+CLI::Option* AddPortOption(CLI::App& options, std::uint16_t& port, const std::string& description) {
+  return options.add_option("-p,--port", port, description)->type_name("N")->check(CLI::Range(1, 65535));
+}
+
+CLI::Option* AddCameraOption(CLI::App& options, int& camera, const std::string& description) {
+  return options.add_option("-d,--camera", camera, description)->type_name("N")->check(CameraIndex());
+}
+
+CLI::Option* AddSizeOption(CLI::App& options, const std::string& names, std::function<void(int sizeIndex)> set,
+                           const std::string& description) {
+  return options
+      .add_option_function<std::string>(
+          names, [set = std::move(set)](const std::string& size) { set(size == "640x480" ? 0 : 1); }, description)
+      ->type_name("WxH")
+      ->check(CLI::IsMember({"640x480", "320x240"}));
+}
+
 namespace {
 
 constexpr double kLongestSeconds = 1e7;  // some four months

@@ -39,9 +39,7 @@ std::unique_ptr<cli::CommandLine> CamwebCommandLine(WebOptions& options) {
       "a bad command line.\n" +
           std::string(cli::kCamerasNote));
   auto& app = line->Options();
-  app.add_option("-p,--port", options.port, "TCP port to listen on (default 8080)")
-      ->type_name("N")
-      ->check(CLI::Range(1, 65535));
+  cli::AddPortOption(app, options.port, "TCP port to listen on (default 8080)");
   app.add_option("-b,--bind", options.bind,
                  "IP address to listen on (default 127.0.0.1; 0.0.0.0 serves other hosts too)")
       ->type_name("ADDRESS")

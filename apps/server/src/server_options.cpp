@@ -24,9 +24,7 @@ std::unique_ptr<cli::CommandLine> ServerCommandLine(ServerState& state) {
       "Exit status 1 when it cannot listen: at once without a terminal, after q on one.\n" +
           std::string(cli::kCamerasNote));
   auto& options = line->Options();
-  options.add_option("-p,--port", state.port, "TCP port to listen on (default 6022)")
-      ->type_name("N")
-      ->check(CLI::Range(1, 65535));
+  cli::AddPortOption(options, state.port, "TCP port to listen on (default 6022)");
   options
       .add_option_function<std::string>(
           "-b,--bind", [&state](const std::string& value) { inet_pton(AF_INET, value.c_str(), &state.bindAddress); },

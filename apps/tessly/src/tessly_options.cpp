@@ -9,9 +9,7 @@ std::unique_ptr<cli::CommandLine> TesslyCommandLine(TesslyOptions& options) {
       "frame as a snapshot named by the date and time.",
       cli::kCamerasNote);
   auto& app = line->Options();
-  app.add_option("-d,--camera", options.camera, "use camera N, 0 (VLM1:) to 8 (VLM9:) (default: 0)")
-      ->type_name("N")
-      ->check(cli::CameraIndex());
+  cli::AddCameraOption(app, options.camera, "use camera N, 0 (VLM1:) to 8 (VLM9:) (default: 0)");
   cli::AddFolderOption(app, "--save-dir", options.saveDirectory,
                        std::string("save snapshots in DIR (default: ") + kPictureFolderNote + ")");
   return line;

@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +67,14 @@ CLI::Option* AddFolderOption(CLI::App& options, const std::string& name, std::st
                              const std::string& description);
 // --depth 16|24|32: the pixel depth to use instead of the display's.
 CLI::Option* AddDepthOption(CLI::App& options, std::optional<unsigned>& depth);
+// -p, --port N: a TCP port, 1 to 65535.
+CLI::Option* AddPortOption(CLI::App& options, std::uint16_t& port, const std::string& description);
+// -d, --camera N: a camera index (CameraIndex).
+CLI::Option* AddCameraOption(CLI::App& options, int& camera, const std::string& description);
+// A picture size, 640x480 or 320x240, handed on as the driver's size index (0: 640 x 480,
+// 1: 320 x 240).
+CLI::Option* AddSizeOption(CLI::App& options, const std::string& names, std::function<void(int sizeIndex)> set,
+                           const std::string& description);
 
 // A number of seconds (fractions allowed, at most 10^7), kept as milliseconds: above 0,
 // or from 0 on with `zeroAllowed`.

@@ -1,7 +1,5 @@
 // camrec: records the JPEG stream of a camera server into an AVI file, a raw MJPEG
 // stream or JPEG files.
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -11,28 +9,11 @@
 #include "camrec/recorder.h"
 #include "camrec/recorder_options.h"
 #include "camrec/stream_connection.h"
+#include "cli/stop_signals.h"
 
 namespace {
 
 constexpr std::chrono::milliseconds kReplyTimeout{15000};
-
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-void OnTerminationSignal(int) { interrupted.store(true); }
-
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  // A file that reaches the size limit fails its write (EFBIG) like a full disk, which
-  // is reported, instead of killing the recorder with the output unfinished.
-  signal(SIGXFSZ, SIG_IGN);
-  // A reader of standard output that goes away is a failed write, not a silent end.
-  signal(SIGPIPE, SIG_IGN);
-}
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "camrec: %s\n", message.c_str());
@@ -51,7 +32,7 @@ std::unique_ptr<FrameSink> MakeSink(const RecorderOptions& options, std::string&
 int main(int argc, char** argv) {
   RecorderOptions options;
   if (const auto status = RecorderCommandLine(options)->Handle(argc, argv)) return *status;
-  InstallSignalHandlers();
+  const std::atomic<bool>& interrupted = cli::CatchStopSignals();
   std::string error;
 
   // The output first: one that cannot be written is known before the stream starts.

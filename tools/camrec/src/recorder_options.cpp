@@ -15,15 +15,11 @@ std::unique_ptr<cli::CommandLine> RecorderCommandLine(RecorderOptions& options) 
       "or output error, or a stream that ended early; 2 for bad options.");
   auto& app = line->Options();
   app.add_option("--host", options.host, "server to connect to (default 127.0.0.1)")->type_name("NAME");
-  app.add_option("-p,--port", options.port, "server port (default 6022)")->type_name("N")->check(CLI::Range(1, 65535));
-  app.add_option("-d,--camera", options.stream.camera, "camera index 0 to 8 (default 0)")
-      ->type_name("N")
-      ->check(cli::CameraIndex());
-  app.add_option_function<std::string>(
-         "-s,--size", [&options](const std::string& size) { options.stream.sizeIndex = size == "640x480" ? 0 : 1; },
-         "640x480 or 320x240 (default 320x240)")
-      ->type_name("WxH")
-      ->check(CLI::IsMember({"640x480", "320x240"}));
+  cli::AddPortOption(app, options.port, "server port (default 6022)");
+  cli::AddCameraOption(app, options.stream.camera, "camera index 0 to 8 (default 0)");
+  cli::AddSizeOption(
+      app, "-s,--size", [&options](int index) { options.stream.sizeIndex = index; },
+      "640x480 or 320x240 (default 320x240)");
   app.add_option("--rate", options.stream.frameRate, "frames per second asked of the server, 1 to 30\n(default 25)")
       ->type_name("N")
       ->check(CLI::Range(1, static_cast<int>(stream_protocol::kMaxFrameRate)));

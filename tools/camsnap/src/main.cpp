@@ -1,6 +1,4 @@
 // camsnap: JPEG snapshots straight from a camera, for scripts.
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <ctime>
@@ -11,27 +9,13 @@
 #include "camsnap/snapshot_camera.h"
 #include "camsnap/snapshot_options.h"
 #include "camsnap/snapshot_output.h"
+#include "cli/stop_signals.h"
 #include "system/boot.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
-
-void OnTerminationSignal(int) { interrupted.store(true); }
-
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnTerminationSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGXFSZ, SIG_IGN);  // a file at the size limit is a failed write, reported
-  signal(SIGPIPE, SIG_IGN);  // so is a reader of standard output that went away
-}
-
 // Sleeps until `until`, or less when interrupted. False when interrupted.
-bool WaitUntil(std::chrono::steady_clock::time_point until) {
+bool WaitUntil(std::chrono::steady_clock::time_point until, const std::atomic<bool>& interrupted) {
   while (!interrupted.load() && std::chrono::steady_clock::now() < until) {
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - std::chrono::steady_clock::now(),
                                                                               std::chrono::milliseconds(20)));
@@ -46,7 +30,7 @@ std::tm LocalTimeNow() {
   return local;
 }
 
-int TakePictures(const SnapshotOptions& options, FILE* messages) {
+int TakePictures(const SnapshotOptions& options, FILE* messages, const std::atomic<bool>& interrupted) {
   std::string error;
   SnapshotCamera camera(interrupted);
   const auto fail = [&] {
@@ -59,7 +43,7 @@ int TakePictures(const SnapshotOptions& options, FILE* messages) {
   }
   const auto start = std::chrono::steady_clock::now() + options.delay;
   for (unsigned number = 1; number <= options.count; ++number) {
-    if (!WaitUntil(start + options.interval * (number - 1))) {
+    if (!WaitUntil(start + options.interval * (number - 1), interrupted)) {
       error = "interrupted";
       return fail();
     }
@@ -83,7 +67,7 @@ int TakePictures(const SnapshotOptions& options, FILE* messages) {
 int main(int argc, char** argv) {
   SnapshotOptions options;
   if (const auto status = SnapshotCommandLine(options)->Handle(argc, argv)) return *status;
-  InstallSignalHandlers();
+  const std::atomic<bool>& interrupted = cli::CatchStopSignals();
   std::string error;
   if (!BootSystem(error)) {
     std::fprintf(stderr, "camsnap: cannot start the camera system: %s\n", error.c_str());
@@ -100,7 +84,7 @@ int main(int argc, char** argv) {
     }
   } else {
     // With the picture on standard output, what was saved is said on standard error.
-    status = TakePictures(options, options.pattern == "-" ? stderr : stdout);
+    status = TakePictures(options, options.pattern == "-" ? stderr : stdout, interrupted);
   }
   ShutdownSystem();
   return status;

@@ -14,14 +14,10 @@ std::unique_ptr<cli::CommandLine> SnapshotCommandLine(SnapshotOptions& options) 
       "bad options.\n" +
           std::string(cli::kCamerasNote));
   auto& app = line->Options();
-  app.add_option("-d,--camera", options.camera, "camera N, 0 (VLM1:) to 8 (VLM9:) (default 0)")
-      ->type_name("N")
-      ->check(cli::CameraIndex());
-  app.add_option_function<std::string>(
-         "-r,--size", [&options](const std::string& size) { options.sizeIndex = size == "640x480" ? 0 : 1; },
-         "640x480 or 320x240 (default 320x240)")
-      ->type_name("WxH")
-      ->check(CLI::IsMember({"640x480", "320x240"}));
+  cli::AddCameraOption(app, options.camera, "camera N, 0 (VLM1:) to 8 (VLM9:) (default 0)");
+  cli::AddSizeOption(
+      app, "-r,--size", [&options](int index) { options.sizeIndex = static_cast<uint32_t>(index); },
+      "640x480 or 320x240 (default 320x240)");
   app.add_option("--skip", options.skip, "let N frames go by first (the exposure settles)")
       ->type_name("N")
       ->check(CLI::Range(0u, 10000u));
