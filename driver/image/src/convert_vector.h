@@ -99,61 +99,101 @@ void ConvertRgb565(const ColourConverter& c, const ImagePlanes& planes, std::uin
 
 // --- 24 and 32 bits ---
 
-// Per block lane and channel: T(Y + offset) = SubSatU(AddSat(Y + clampBase,
-// MulHiU(Y + productBase, 10773)), ceiling), see LumaValueByProduct.
+// Per block lane and channel, 7 * offset - 115: a pixel's channel is then
+// MulHiS(7Y + base, 10901), clamped by the byte pack (see LumaValueBySignedProduct).
 template <class V>
-struct ChannelBases {
-  typename V::Reg product, clamp;
+typename V::Reg ScaledBase(typename V::Reg offsetWithoutConstant, std::int32_t constant) {
+  return V::Add(V::MulLo(offsetWithoutConstant, Splat<V>(colour::kLumaScale)),
+                Splat<V>(colour::kLumaScale * constant + colour::kLumaScaledBias));
+}
+
+// One row's 2 * kBlocks pixels, channel by channel, before clamping: 16-bit lanes
+// for the left (even) and right (odd) pixels of each block.
+template <class V>
+struct RowChannels {
+  typename V::Reg even[3], odd[3];
 };
 
 template <class V>
-ChannelBases<V> BasesFor(typename V::Reg offset) {
-  const typename V::Reg product = V::Add(offset, Splat<V>(colour::kLumaBiasedOffset));
-  return {product, V::Add(product, Splat<V>(colour::kLumaCorrection + kCeiling8))};
+[[gnu::always_inline]] inline RowChannels<V> ComputeChannels(const std::uint8_t* luma,
+                                                             const typename V::Reg (&bases)[3]) {
+  using Reg = typename V::Reg;
+  Reg even, odd;
+  V::template LoadScaledLuma<PairOrder::ForDwords>(luma, even, odd);
+  const Reg factor = Splat<V>(colour::kLumaScaledFactor);
+  RowChannels<V> channels;
+  for (int channel = 0; channel < 3; ++channel) {
+    channels.even[channel] = V::MulHiS(V::Add(even, bases[channel]), factor);
+    channels.odd[channel] = V::MulHiS(V::Add(odd, bases[channel]), factor);
+  }
+  return channels;
 }
 
+// The row's pixels as four registers of 32-bit words in pixel order: channel 0 in
+// the low byte, 1 (green) in the middle, 2 in the high byte, the top byte 0. The
+// packs clamp every channel to 0..255.
 template <class V>
-typename V::Reg Channel(typename V::Reg y, const ChannelBases<V>& bases) {
-  const typename V::Reg scaled = V::MulHiU(V::Add(y, bases.product), Splat<V>(colour::kLumaFraction));
-  return V::SubSatU(V::AddSat(V::Add(y, bases.clamp), scaled), Splat<V>(kCeiling8));
+[[gnu::always_inline]] inline void PixelDwords(const RowChannels<V>& ch, typename V::Reg (&dwords)[4]) {
+  using Reg = typename V::Reg;
+  const Reg channel0 = V::PackUS(ch.even[0], ch.odd[0]), channel1 = V::PackUS(ch.even[1], ch.odd[1]);
+  const Reg channel2 = V::PackUS(ch.even[2], ch.odd[2]), zero = V::Zero();
+  const Reg lowEven = V::UnpackLo8(channel0, channel1), lowOdd = V::UnpackHi8(channel0, channel1);
+  const Reg highEven = V::UnpackLo8(channel2, zero), highOdd = V::UnpackHi8(channel2, zero);
+  const Reg evenFirst = V::UnpackLo16(lowEven, highEven), evenSecond = V::UnpackHi16(lowEven, highEven);
+  const Reg oddFirst = V::UnpackLo16(lowOdd, highOdd), oddSecond = V::UnpackHi16(lowOdd, highOdd);
+  dwords[0] = V::UnpackLo32(evenFirst, oddFirst);
+  dwords[1] = V::UnpackHi32(evenFirst, oddFirst);
+  dwords[2] = V::UnpackLo32(evenSecond, oddSecond);
+  dwords[3] = V::UnpackHi32(evenSecond, oddSecond);
 }
 
-// Output forms of the 24- and 32-bit kernels. `exact` marks the row's last
-// register, which must not write past the row's pixels.
+// The row's pixels as four registers of two 64-bit words, each holding the 6 bytes
+// of one block (left pixel, right pixel) and 2 spare bytes, blocks in order. For
+// instruction sets without a byte shuffle: 6 bytes per block are then plain stores.
+template <class V>
+[[gnu::always_inline]] inline void BlockQwords(const RowChannels<V>& ch, typename V::Reg (&qwords)[4]) {
+  using Reg = typename V::Reg;
+  // The three 16-bit words of each block: (0, 1) of the left pixel, (2 left, 0 right)
+  // and (1, 2) of the right pixel.
+  const Reg first = V::PackUS(ch.even[0], ch.even[2]), second = V::PackUS(ch.even[1], ch.odd[0]);
+  const Reg third = V::PackUS(ch.odd[1], ch.odd[2]);
+  const Reg word0 = V::UnpackLo8(first, second), word1 = V::UnpackHi8(first, second);
+  const Reg word2 = V::UnpackLo8(third, V::UnpackHi64(third, third));
+  const Reg front = V::UnpackLo16(word0, word1), back = V::UnpackHi16(word0, word1);
+  const Reg frontLast = V::UnpackLo16(word2, word2), backLast = V::UnpackHi16(word2, word2);
+  qwords[0] = V::UnpackLo32(front, frontLast);
+  qwords[1] = V::UnpackHi32(front, frontLast);
+  qwords[2] = V::UnpackLo32(back, backLast);
+  qwords[3] = V::UnpackHi32(back, backLast);
+}
+
+// Output forms of the 24- and 32-bit kernels. `lastInRow` marks the row's last
+// vector, whose stores must not write past the row's pixels.
 struct Bytes3Store {
   static constexpr std::uint32_t kBytes = 3;
   template <class V>
-  static void Put(std::uint8_t* at, typename V::Reg dwords, bool exact) {
-    V::StoreDwordsAs3Bytes(at, dwords, exact);
+  static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool lastInRow) {
+    typename V::Reg regs[4];
+    constexpr std::size_t kStep = V::kBlocks / 2 * kBytes;  // bytes of one register of pixels
+    if constexpr (V::kByteShuffle) {
+      PixelDwords<V>(channels, regs);
+      for (int i = 0; i < 4; ++i) V::StoreDwordsAs3Bytes(at + i * kStep, regs[i], lastInRow && i == 3);
+    } else {
+      BlockQwords<V>(channels, regs);
+      for (int i = 0; i < 4; ++i) V::StoreQwordsAs6Bytes(at + i * kStep, regs[i], lastInRow && i == 3);
+    }
   }
 };
 struct Bytes4Store {
   static constexpr std::uint32_t kBytes = 4;
   template <class V>
-  static void Put(std::uint8_t* at, typename V::Reg dwords, bool) {
-    V::StoreDwords(at, dwords);
+  static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool) {
+    typename V::Reg dwords[4];
+    PixelDwords<V>(channels, dwords);
+    constexpr std::size_t kStep = V::kBlocks / 2 * kBytes;
+    for (int i = 0; i < 4; ++i) V::StoreDwords(at + i * kStep, dwords[i]);
   }
 };
-
-// Converts one row's vector of blocks: 2 * kBlocks pixels.
-template <class V, class Store>
-[[gnu::always_inline]] inline void ConvertRgbRow(const std::uint8_t* luma, std::uint8_t* out,
-                                                 const ChannelBases<V> (&bases)[3], bool lastInRow) {
-  using Reg = typename V::Reg;
-  Reg even, odd;
-  V::template LoadLuma<PairOrder::ForDwords>(luma, even, odd);
-  // Channel 0 goes to the low byte, 1 (green) to the middle, 2 to the high byte.
-  const Reg lowEven = V::Or(Channel<V>(even, bases[0]), V::template Shl<8>(Channel<V>(even, bases[1])));
-  const Reg lowOdd = V::Or(Channel<V>(odd, bases[0]), V::template Shl<8>(Channel<V>(odd, bases[1])));
-  const Reg highEven = Channel<V>(even, bases[2]), highOdd = Channel<V>(odd, bases[2]);
-  const Reg evenFirst = V::UnpackLo16(lowEven, highEven), evenSecond = V::UnpackHi16(lowEven, highEven);
-  const Reg oddFirst = V::UnpackLo16(lowOdd, highOdd), oddSecond = V::UnpackHi16(lowOdd, highOdd);
-  constexpr std::size_t kStep = V::kBlocks / 2 * Store::kBytes;  // bytes of one register of pixels
-  Store::template Put<V>(out, V::UnpackLo32(evenFirst, oddFirst), false);
-  Store::template Put<V>(out + kStep, V::UnpackHi32(evenFirst, oddFirst), false);
-  Store::template Put<V>(out + 2 * kStep, V::UnpackLo32(evenSecond, oddSecond), false);
-  Store::template Put<V>(out + 3 * kStep, V::UnpackHi32(evenSecond, oddSecond), lastInRow);
-}
 
 template <class V, class Store>
 void ConvertRgb(const ColourConverter& c, const ImagePlanes& planes) {
@@ -165,17 +205,16 @@ void ConvertRgb(const ColourConverter& c, const ImagePlanes& planes) {
     for (std::uint32_t i = 0; i < vectorBlocks; i += V::kBlocks) {
       const Reg cb = V::template LoadChroma<order>(rows.cb + i);
       const Reg cr = V::template LoadChroma<order>(rows.cr + i);
-      const Reg red = V::Add(ApplyWithoutOffset<V>(colour::kRedOffset, cr), Splat<V>(colour::kRedOffset.offset));
-      const Reg green = V::Add(V::Add(ApplyWithoutOffset<V>(colour::kGreenOffsetOfCb, cb),
-                                      ApplyWithoutOffset<V>(colour::kGreenOffsetOfCr, cr)),
-                               Splat<V>(colour::kGreenOffsetOfCb.offset + colour::kGreenOffsetOfCr.offset));
-      const Reg blue = V::Add(ApplyWithoutOffset<V>(colour::kBlueOffset, cb), Splat<V>(colour::kBlueOffset.offset));
-      const ChannelBases<V> bases[3] = {BasesFor<V>(blueLow ? blue : red), BasesFor<V>(green),
-                                        BasesFor<V>(blueLow ? red : blue)};
+      const Reg red = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kRedOffset, cr), colour::kRedOffset.offset);
+      const Reg green = ScaledBase<V>(V::Add(ApplyWithoutOffset<V>(colour::kGreenOffsetOfCb, cb),
+                                             ApplyWithoutOffset<V>(colour::kGreenOffsetOfCr, cr)),
+                                      colour::kGreenOffsetOfCb.offset + colour::kGreenOffsetOfCr.offset);
+      const Reg blue = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kBlueOffset, cb), colour::kBlueOffset.offset);
+      const Reg bases[3] = {blueLow ? blue : red, green, blueLow ? red : blue};
       const bool last = i + V::kBlocks == vectorBlocks;
       const std::size_t x = 2 * std::size_t{i};
-      ConvertRgbRow<V, Store>(rows.y0 + x, rows.d0 + x * Store::kBytes, bases, last);
-      ConvertRgbRow<V, Store>(rows.y1 + x, rows.d1 + x * Store::kBytes, bases, last);
+      Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V>(rows.y0 + x, bases), last);
+      Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V>(rows.y1 + x, bases), last);
     }
     if constexpr (Store::kBytes == 4) {
       Rgb32RowPair(c, rows, vectorBlocks, blocks);

@@ -12,6 +12,7 @@ namespace vector_kernels {
 
 struct Avx2 {
   using Reg = __m256i;
+  static constexpr bool kByteShuffle = true;
   static constexpr std::uint32_t kBlocks = 16;
 
   static Reg Splat(std::int16_t v) { return _mm256_set1_epi16(v); }
@@ -20,6 +21,10 @@ struct Avx2 {
   static Reg AddSat(Reg a, Reg b) { return _mm256_adds_epi16(a, b); }
   static Reg SubSatU(Reg a, Reg b) { return _mm256_subs_epu16(a, b); }
   static Reg MulHiU(Reg a, Reg b) { return _mm256_mulhi_epu16(a, b); }
+  static Reg MulHiS(Reg a, Reg b) { return _mm256_mulhi_epi16(a, b); }
+  static Reg MulLo(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
+  static Reg PackUS(Reg a, Reg b) { return _mm256_packus_epi16(a, b); }
+  static Reg Zero() { return _mm256_setzero_si256(); }
   static Reg Min(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
   static Reg Max(Reg a, Reg b) { return _mm256_max_epi16(a, b); }
   static Reg And(Reg a, Reg b) { return _mm256_and_si256(a, b); }
@@ -32,6 +37,8 @@ struct Avx2 {
   static Reg ShrU(Reg a) {
     return _mm256_srli_epi16(a, n);
   }
+  static Reg UnpackLo8(Reg a, Reg b) { return _mm256_unpacklo_epi8(a, b); }
+  static Reg UnpackHi8(Reg a, Reg b) { return _mm256_unpackhi_epi8(a, b); }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
   static Reg UnpackLo32(Reg a, Reg b) { return _mm256_unpacklo_epi32(a, b); }
@@ -54,6 +61,14 @@ struct Avx2 {
     const Reg bytes = Arrange<order>(_mm256_loadu_si256(reinterpret_cast<const Reg*>(at)));
     even = _mm256_and_si256(bytes, _mm256_set1_epi16(0x00FF));
     odd = _mm256_srli_epi16(bytes, 8);
+  }
+  // The same, times the luma scale of the 24- and 32-bit kernels.
+  template <PairOrder order>
+  static void LoadScaledLuma(const std::uint8_t* at, Reg& even, Reg& odd) {
+    const Reg bytes = Arrange<order>(_mm256_loadu_si256(reinterpret_cast<const Reg*>(at)));
+    constexpr char kScale = colour::kLumaScale;
+    even = _mm256_maddubs_epi16(bytes, _mm256_set1_epi16(kScale));
+    odd = _mm256_maddubs_epi16(bytes, _mm256_set1_epi16(kScale << 8));
   }
   template <PairOrder order>
   static Reg LoadChroma(const std::uint8_t* at) {

@@ -13,6 +13,7 @@ namespace vector_kernels {
 
 struct Avx512 {
   using Reg = __m512i;
+  static constexpr bool kByteShuffle = true;
   static constexpr std::uint32_t kBlocks = 32;
 
   static Reg Splat(std::int16_t v) { return _mm512_set1_epi16(v); }
@@ -21,6 +22,10 @@ struct Avx512 {
   static Reg AddSat(Reg a, Reg b) { return _mm512_adds_epi16(a, b); }
   static Reg SubSatU(Reg a, Reg b) { return _mm512_subs_epu16(a, b); }
   static Reg MulHiU(Reg a, Reg b) { return _mm512_mulhi_epu16(a, b); }
+  static Reg MulHiS(Reg a, Reg b) { return _mm512_mulhi_epi16(a, b); }
+  static Reg MulLo(Reg a, Reg b) { return _mm512_mullo_epi16(a, b); }
+  static Reg PackUS(Reg a, Reg b) { return _mm512_packus_epi16(a, b); }
+  static Reg Zero() { return _mm512_setzero_si512(); }
   static Reg Min(Reg a, Reg b) { return _mm512_min_epi16(a, b); }
   static Reg Max(Reg a, Reg b) { return _mm512_max_epi16(a, b); }
   static Reg And(Reg a, Reg b) { return _mm512_and_si512(a, b); }
@@ -33,6 +38,8 @@ struct Avx512 {
   static Reg ShrU(Reg a) {
     return _mm512_srli_epi16(a, n);
   }
+  static Reg UnpackLo8(Reg a, Reg b) { return _mm512_unpacklo_epi8(a, b); }
+  static Reg UnpackHi8(Reg a, Reg b) { return _mm512_unpackhi_epi8(a, b); }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm512_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm512_unpackhi_epi16(a, b); }
   static Reg UnpackLo32(Reg a, Reg b) { return _mm512_unpacklo_epi32(a, b); }
@@ -55,6 +62,14 @@ struct Avx512 {
     const Reg bytes = Arrange<order>(_mm512_loadu_si512(at));
     even = _mm512_and_si512(bytes, _mm512_set1_epi16(0x00FF));
     odd = _mm512_srli_epi16(bytes, 8);
+  }
+  // The same, times the luma scale of the 24- and 32-bit kernels.
+  template <PairOrder order>
+  static void LoadScaledLuma(const std::uint8_t* at, Reg& even, Reg& odd) {
+    const Reg bytes = Arrange<order>(_mm512_loadu_si512(at));
+    constexpr char kScale = colour::kLumaScale;
+    even = _mm512_maddubs_epi16(bytes, _mm512_set1_epi16(kScale));
+    odd = _mm512_maddubs_epi16(bytes, _mm512_set1_epi16(kScale << 8));
   }
   template <PairOrder order>
   static Reg LoadChroma(const std::uint8_t* at) {
