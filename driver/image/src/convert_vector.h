@@ -6,6 +6,7 @@
 // routines, which also convert the columns left over at the end of a row.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "colour_converter_impl.h"
@@ -103,7 +104,9 @@ void ConvertRgb565(const ColourConverter& c, const ImagePlanes& planes, std::uin
 // MulHiS(7Y + base, 10901), clamped by the byte pack (see LumaValueBySignedProduct).
 template <class V>
 typename V::Reg ScaledBase(typename V::Reg offsetWithoutConstant, std::int32_t constant) {
-  return V::Add(V::MulLo(offsetWithoutConstant, Splat<V>(colour::kLumaScale)),
+  typename V::Reg scale = Splat<V>(colour::kLumaScale);
+  asm("" : "+v"(scale));  // one multiplication, not the shift and subtraction a compiler makes of it
+  return V::Add(V::MulLo(offsetWithoutConstant, scale),
                 Splat<V>(colour::kLumaScale * constant + colour::kLumaScaledBias));
 }
 
@@ -115,8 +118,7 @@ struct RowChannels {
 };
 
 template <class V>
-[[gnu::always_inline]] inline RowChannels<V> ComputeChannels(const std::uint8_t* luma,
-                                                             const typename V::Reg (&bases)[3]) {
+[[gnu::always_inline]] inline RowChannels<V> ComputeChannels(const std::uint8_t* luma, const typename V::Reg* bases) {
   using Reg = typename V::Reg;
   Reg even, odd;
   V::template LoadScaledLuma<PairOrder::ForDwords>(luma, even, odd);
@@ -195,33 +197,72 @@ struct Bytes4Store {
   }
 };
 
-template <class V, class Store>
-void ConvertRgb(const ColourConverter& c, const ImagePlanes& planes) {
+// Per block lane, the three channel bases of chroma vector i.
+template <class V, bool kBlueLow>
+[[gnu::always_inline]] inline void ChannelBases(const RowPair& rows, std::uint32_t i, typename V::Reg* bases) {
   using Reg = typename V::Reg;
   constexpr PairOrder order = PairOrder::ForDwords;
-  const std::uint32_t blocks = c.width / 2, vectorBlocks = blocks - blocks % V::kBlocks;
-  const bool blueLow = c.blueFirst != 0;
-  ForEachRowPair(c, planes, [&](const RowPair& rows) {
-    for (std::uint32_t i = 0; i < vectorBlocks; i += V::kBlocks) {
-      const Reg cb = V::template LoadChroma<order>(rows.cb + i);
-      const Reg cr = V::template LoadChroma<order>(rows.cr + i);
-      const Reg red = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kRedOffset, cr), colour::kRedOffset.offset);
-      const Reg green = ScaledBase<V>(V::Add(ApplyWithoutOffset<V>(colour::kGreenOffsetOfCb, cb),
-                                             ApplyWithoutOffset<V>(colour::kGreenOffsetOfCr, cr)),
-                                      colour::kGreenOffsetOfCb.offset + colour::kGreenOffsetOfCr.offset);
-      const Reg blue = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kBlueOffset, cb), colour::kBlueOffset.offset);
-      const Reg bases[3] = {blueLow ? blue : red, green, blueLow ? red : blue};
-      const bool last = i + V::kBlocks == vectorBlocks;
+  const Reg cb = V::template LoadChroma<order>(rows.cb + i);
+  const Reg cr = V::template LoadChroma<order>(rows.cr + i);
+  const Reg red = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kRedOffset, cr), colour::kRedOffset.offset);
+  const Reg green = ScaledBase<V>(
+      V::Add(ApplyWithoutOffset<V>(colour::kGreenOffsetOfCb, cb), ApplyWithoutOffset<V>(colour::kGreenOffsetOfCr, cr)),
+      colour::kGreenOffsetOfCb.offset + colour::kGreenOffsetOfCr.offset);
+  const Reg blue = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kBlueOffset, cb), colour::kBlueOffset.offset);
+  bases[0] = kBlueLow ? blue : red;
+  bases[1] = green;
+  bases[2] = kBlueLow ? red : blue;
+}
+
+// Vectors of a row pair converted per pass: the top row of a run of them first,
+// keeping its chroma bases, then the bottom row. One output row at a time is
+// written, and the bases wait in memory instead of in registers.
+constexpr std::uint32_t kVectorsPerRun = 8;
+
+// The vector blocks [0, vectorBlocks) of a row pair. Everything the loops read is a
+// local copy: the byte stores may alias any memory, so values reached through
+// references would be loaded again after every store.
+template <class V, class Store, bool kBlueLow>
+void ConvertRgbVectorBlocks(const RowPair rows, const std::uint32_t vectorBlocks) {
+  using Reg = typename V::Reg;
+  Reg bases[kVectorsPerRun][3];
+  for (std::uint32_t run = 0; run < vectorBlocks; run += kVectorsPerRun * V::kBlocks) {
+    const std::uint32_t end = std::min(vectorBlocks, run + kVectorsPerRun * V::kBlocks);
+    for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
+      ChannelBases<V, kBlueLow>(rows, i, bases[k]);
       const std::size_t x = 2 * std::size_t{i};
-      Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V>(rows.y0 + x, bases), last);
-      Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V>(rows.y1 + x, bases), last);
+      Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V>(rows.y0 + x, bases[k]),
+                             i + V::kBlocks == vectorBlocks);
     }
+    for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
+      const std::size_t x = 2 * std::size_t{i};
+      Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V>(rows.y1 + x, bases[k]),
+                             i + V::kBlocks == vectorBlocks);
+    }
+  }
+}
+
+// kBlueLow: blue in the low byte (the byte order flag), as a constant of the loop.
+template <class V, class Store, bool kBlueLow>
+void ConvertRgbInOrder(const ColourConverter& c, const ImagePlanes& planes) {
+  const std::uint32_t blocks = c.width / 2, vectorBlocks = blocks - blocks % V::kBlocks;
+  ForEachRowPair(c, planes, [&](const RowPair& rows) {
+    ConvertRgbVectorBlocks<V, Store, kBlueLow>(rows, vectorBlocks);
     if constexpr (Store::kBytes == 4) {
       Rgb32RowPair(c, rows, vectorBlocks, blocks);
     } else {
       Rgb24RowPair(c, rows, vectorBlocks, blocks);
     }
   });
+}
+
+template <class V, class Store>
+void ConvertRgb(const ColourConverter& c, const ImagePlanes& planes) {
+  if (c.blueFirst) {
+    ConvertRgbInOrder<V, Store, true>(c, planes);
+  } else {
+    ConvertRgbInOrder<V, Store, false>(c, planes);
+  }
 }
 
 template <class V>
