@@ -66,7 +66,7 @@ struct Vector128 {
       even = _mm_maddubs_epi16(bytes, _mm_set1_epi16(kScale));
       odd = _mm_maddubs_epi16(bytes, _mm_set1_epi16(kScale << 8));
     } else {
-      const Reg scale = _mm_set1_epi16(kScale);
+      const Reg scale = Opaque(_mm_set1_epi16(kScale));
       even = _mm_mullo_epi16(_mm_and_si128(bytes, _mm_set1_epi16(0x00FF)), scale);
       odd = _mm_mullo_epi16(_mm_srli_epi16(bytes, 8), scale);
     }
