@@ -16,6 +16,11 @@
 
 namespace vector_kernels {
 
+// What an instruction set stores 24-bit pixels from: the channels' bytes gathered by
+// byte shuffles, pixels as 32-bit words squeezed by byte shuffles, or (without them)
+// the 6 bytes of each block as 16-bit words.
+enum class Rgb24Form { ChannelBytes, PixelDwords, BlockWords };
+
 // Order of the block lanes after loading; it undoes the in-lane interleave of
 // the stores (one level for 16-bit pixels, two for 32-bit ones).
 enum class PairOrder { ForWords, ForDwords };
@@ -183,13 +188,16 @@ struct Bytes3Store {
   template <class V>
   static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool lastInRow) {
     typename V::Reg regs[4];
-    constexpr std::size_t kStep = V::kBlocks / 2 * kBytes;  // bytes of one register of pixels
-    if constexpr (V::kByteShuffle) {
+    if constexpr (V::kRgb24Form == Rgb24Form::ChannelBytes) {
+      V::StoreChannelsAs3Bytes(at, V::PackUS(channels.even[0], channels.odd[0]),
+                               V::PackUS(channels.even[1], channels.odd[1]),
+                               V::PackUS(channels.even[2], channels.odd[2]));
+    } else if constexpr (V::kRgb24Form == Rgb24Form::PixelDwords) {
       PixelDwords<V>(channels, regs);
-      for (int i = 0; i < 4; ++i) V::StoreDwordsAs3Bytes(at + i * kStep, regs[i], lastInRow && i == 3);
+      V::StoreDwordsAs3Bytes(at, regs, lastInRow);
     } else {
       BlockQwords<V>(channels, regs);
-      for (int i = 0; i < 4; ++i) V::StoreQwordsAs6Bytes(at + i * kStep, regs[i], lastInRow && i == 3);
+      V::StoreQwordsAs6Bytes(at, regs, lastInRow);
     }
   }
 };

@@ -12,7 +12,7 @@ namespace vector_kernels {
 
 struct Avx2 {
   using Reg = __m256i;
-  static constexpr bool kByteShuffle = true;
+  static constexpr Rgb24Form kRgb24Form = Rgb24Form::PixelDwords;
   static constexpr std::uint32_t kBlocks = 16;
 
   static Reg Splat(std::int16_t v) { return _mm256_set1_epi16(v); }
@@ -83,7 +83,7 @@ struct Avx2 {
 
   // Eight pixels as 24 bytes. Unless exact, 32 bytes are written; the 8 extra
   // bytes belong to the next pixels and are overwritten by their store.
-  static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
+  static void StoreRegisterAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
     const Reg squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const Reg packed =
@@ -94,6 +94,11 @@ struct Avx2 {
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(packed));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16), _mm256_extracti128_si256(packed, 1));
+  }
+
+  // Four registers of pixels, in order.
+  static void StoreDwordsAs3Bytes(std::uint8_t* at, const Reg (&dwords)[4], bool exact) {
+    for (int i = 0; i < 4; ++i) StoreRegisterAs3Bytes(at + 24 * i, dwords[i], exact && i == 3);
   }
 };
 

@@ -13,7 +13,7 @@ namespace vector_kernels {
 
 struct Avx512 {
   using Reg = __m512i;
-  static constexpr bool kByteShuffle = true;
+  static constexpr Rgb24Form kRgb24Form = Rgb24Form::PixelDwords;
   static constexpr std::uint32_t kBlocks = 32;
 
   static Reg Splat(std::int16_t v) { return _mm512_set1_epi16(v); }
@@ -84,13 +84,18 @@ struct Avx512 {
 
   // Sixteen pixels as 48 bytes, in a 32-byte and a 16-byte store: a masked store costs
   // far more than plain ones when its bytes are not in the cache.
-  static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool) {
+  static void StoreRegisterAs3Bytes(std::uint8_t* at, Reg dwords) {
     const Reg squeeze = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
     const Reg packed =
         _mm512_permutexvar_epi32(_mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15),
                                  _mm512_shuffle_epi8(dwords, squeeze));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), _mm512_castsi512_si256(packed));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 32), _mm512_extracti32x4_epi32(packed, 2));
+  }
+
+  // Four registers of pixels, in order.
+  static void StoreDwordsAs3Bytes(std::uint8_t* at, const Reg (&dwords)[4], bool) {
+    for (int i = 0; i < 4; ++i) StoreRegisterAs3Bytes(at + 48 * i, dwords[i]);
   }
 };
 

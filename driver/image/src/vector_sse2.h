@@ -1,6 +1,6 @@
 // 128-bit lane operations for the vector kernels: SSE2 (every x86-64 processor), and
-// SSSE3, whose byte shuffle makes the 24-bit store one instruction and whose byte
-// multiply-add scales the luma in one. The two are distinct instantiations, so no code
+// SSSE3, whose byte shuffle gathers 24-bit pixels straight from the channel bytes and
+// whose byte multiply-add scales the luma in one instruction. The two are distinct instantiations, so no code
 // built for SSSE3 can end up in the SSE2 path.
 #pragma once
 
@@ -18,7 +18,7 @@ template <bool kSsse3>
 struct Vector128 {
   using Reg = __m128i;
   static constexpr std::uint32_t kBlocks = 8;  // 16-bit lanes, one 2 x 2 block each
-  static constexpr bool kByteShuffle = kSsse3;
+  static constexpr Rgb24Form kRgb24Form = kSsse3 ? Rgb24Form::ChannelBytes : Rgb24Form::BlockWords;
 
   static Reg Splat(std::int16_t v) { return _mm_set1_epi16(v); }
   static Reg Add(Reg a, Reg b) { return _mm_add_epi16(a, b); }
@@ -82,38 +82,50 @@ struct Vector128 {
   }
   static void StoreDwords(std::uint8_t* at, Reg dwords) { _mm_storeu_si128(reinterpret_cast<Reg*>(at), dwords); }
 
-  // Four pixels as 12 bytes (SSSE3 only). Unless exact, 16 bytes are written; the 4 extra
-  // bytes belong to the next pixels and are overwritten by their store.
-  static void StoreDwordsAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
-    const Reg packed = SqueezeDwordsTo3Bytes(dwords);
-    if (!exact) {
-      _mm_storeu_si128(reinterpret_cast<Reg*>(at), packed);
-      return;
+  // Sixteen pixels, channel by channel (bytes of the left pixels of the blocks, then of
+  // the right pixels), as 48 bytes in three plain stores. SSSE3 only.
+  static void StoreChannelsAs3Bytes(std::uint8_t* at, Reg c0, Reg c1, Reg c2) {
+    const auto* masks = reinterpret_cast<const Reg*>(kGatherTo3Bytes.bytes);
+    for (int part = 0; part < 3; ++part) {
+      const Reg out =
+          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(c0, masks[3 * part]), _mm_shuffle_epi8(c1, masks[3 * part + 1])),
+                       _mm_shuffle_epi8(c2, masks[3 * part + 2]));
+      _mm_storeu_si128(reinterpret_cast<Reg*>(at + 16 * part), out);
     }
-    _mm_storel_epi64(reinterpret_cast<Reg*>(at), packed);
-    const std::int32_t tail = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
-    std::memcpy(at + 8, &tail, 4);
   }
 
-  // Two blocks of 6 bytes, one in the low 6 bytes of each 64-bit half. Unless exact,
-  // 8 bytes are written per block; the 2 extra bytes belong to the next block and are
-  // overwritten by its store.
-  static void StoreQwordsAs6Bytes(std::uint8_t* at, Reg qwords, bool exact) {
-    _mm_storel_epi64(reinterpret_cast<Reg*>(at), qwords);
-    if (!exact) {
-      _mm_storeh_pd(reinterpret_cast<double*>(at + 6), _mm_castsi128_pd(qwords));
-      return;
-    }
-    const Reg second = _mm_unpackhi_epi64(qwords, qwords);
-    const std::int32_t head = _mm_cvtsi128_si32(second);
-    const auto tail = static_cast<std::uint16_t>(_mm_extract_epi16(second, 2));
-    std::memcpy(at + 6, &head, 4);
-    std::memcpy(at + 10, &tail, 2);
+  // For each 16-byte part of the output and each channel: where its bytes come from.
+  struct GatherMasks {
+    alignas(16) std::int8_t bytes[9][16];
+  };
+  static constexpr GatherMasks MakeGatherMasks() {
+    GatherMasks m{};
+    for (int part = 0; part < 3; ++part)
+      for (int ch = 0; ch < 3; ++ch)
+        for (int j = 0; j < 16; ++j) {
+          const int byte = 16 * part + j, pixel = byte / 3;
+          m.bytes[3 * part + ch][j] = byte % 3 == ch ? static_cast<std::int8_t>(pixel / 2 + 8 * (pixel % 2)) : -1;
+        }
+    return m;
   }
+  static constexpr GatherMasks kGatherTo3Bytes = MakeGatherMasks();
 
-  // The low three bytes of each dword, packed into the low 12 bytes.
-  static Reg SqueezeDwordsTo3Bytes(Reg dwords) {
-    return _mm_shuffle_epi8(dwords, _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+  // Eight blocks, two to a register, each in the low 6 bytes of a 64-bit half, as
+  // 48 bytes. Unless exact, 8 bytes are written per block; the 2 extra bytes belong to
+  // the next block and are overwritten by its store.
+  static void StoreQwordsAs6Bytes(std::uint8_t* at, const Reg (&qwords)[4], bool exact) {
+    for (int i = 0; i < 4; ++i, at += 12) {
+      _mm_storel_epi64(reinterpret_cast<Reg*>(at), qwords[i]);
+      if (!exact || i < 3) {
+        _mm_storeh_pd(reinterpret_cast<double*>(at + 6), _mm_castsi128_pd(qwords[i]));
+        continue;
+      }
+      const Reg last = _mm_unpackhi_epi64(qwords[i], qwords[i]);
+      const std::int32_t head = _mm_cvtsi128_si32(last);
+      const auto tail = static_cast<std::uint16_t>(_mm_extract_epi16(last, 2));
+      std::memcpy(at + 6, &head, 4);
+      std::memcpy(at + 10, &tail, 2);
+    }
   }
 };
 
