@@ -150,15 +150,17 @@ template <class V>
 [[gnu::always_inline]] inline void PixelDwords(const RowChannels<V>& ch, typename V::Reg (&dwords)[4]) {
   using Reg = typename V::Reg;
   const Reg channel0 = V::PackUS(ch.even[0], ch.odd[0]), channel1 = V::PackUS(ch.even[1], ch.odd[1]);
-  const Reg channel2 = V::PackUS(ch.even[2], ch.odd[2]), zero = V::Zero();
+  const Reg channel2 = V::PackUS(ch.even[2], ch.odd[2]);
+  // Channels 0 and 1 as 16-bit words, of the left pixels and of the right ones, then
+  // in pixel order; channel 2 widened to 16-bit words in pixel order.
   const Reg lowEven = V::UnpackLo8(channel0, channel1), lowOdd = V::UnpackHi8(channel0, channel1);
-  const Reg highEven = V::UnpackLo8(channel2, zero), highOdd = V::UnpackHi8(channel2, zero);
-  const Reg evenFirst = V::UnpackLo16(lowEven, highEven), evenSecond = V::UnpackHi16(lowEven, highEven);
-  const Reg oddFirst = V::UnpackLo16(lowOdd, highOdd), oddSecond = V::UnpackHi16(lowOdd, highOdd);
-  dwords[0] = V::UnpackLo32(evenFirst, oddFirst);
-  dwords[1] = V::UnpackHi32(evenFirst, oddFirst);
-  dwords[2] = V::UnpackLo32(evenSecond, oddSecond);
-  dwords[3] = V::UnpackHi32(evenSecond, oddSecond);
+  const Reg lowFirst = V::UnpackLo16(lowEven, lowOdd), lowSecond = V::UnpackHi16(lowEven, lowOdd);
+  Reg highFirst, highSecond;
+  V::WidenInPixelOrder(channel2, highFirst, highSecond);
+  dwords[0] = V::UnpackLo16(lowFirst, highFirst);
+  dwords[1] = V::UnpackHi16(lowFirst, highFirst);
+  dwords[2] = V::UnpackLo16(lowSecond, highSecond);
+  dwords[3] = V::UnpackHi16(lowSecond, highSecond);
 }
 
 // The row's pixels as four registers of two 64-bit words, each holding the 6 bytes

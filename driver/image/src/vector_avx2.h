@@ -24,7 +24,6 @@ struct Avx2 {
   static Reg MulHiS(Reg a, Reg b) { return _mm256_mulhi_epi16(a, b); }
   static Reg MulLo(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
   static Reg PackUS(Reg a, Reg b) { return _mm256_packus_epi16(a, b); }
-  static Reg Zero() { return _mm256_setzero_si256(); }
   static Reg Min(Reg a, Reg b) { return _mm256_min_epi16(a, b); }
   static Reg Max(Reg a, Reg b) { return _mm256_max_epi16(a, b); }
   static Reg And(Reg a, Reg b) { return _mm256_and_si256(a, b); }
@@ -41,8 +40,6 @@ struct Avx2 {
   static Reg UnpackHi8(Reg a, Reg b) { return _mm256_unpackhi_epi8(a, b); }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
-  static Reg UnpackLo32(Reg a, Reg b) { return _mm256_unpacklo_epi32(a, b); }
-  static Reg UnpackHi32(Reg a, Reg b) { return _mm256_unpackhi_epi32(a, b); }
 
   // Blocks 0-15 in 32-bit units (two blocks each). One level of in-half
   // unpacking needs halves [0-3, 8-11 | 4-7, 12-15]; two levels need
@@ -73,6 +70,15 @@ struct Avx2 {
   template <PairOrder order>
   static Reg LoadChroma(const std::uint8_t* at) {
     return Arrange<order>(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))));
+  }
+
+  // Per 128-bit lane: bytes of the left pixels of its blocks, then of the right pixels,
+  // as 16-bit words in pixel order.
+  static void WidenInPixelOrder(Reg bytes, Reg& first, Reg& second) {
+    first = _mm256_shuffle_epi8(
+        bytes, _mm256_broadcastsi128_si256(_mm_setr_epi8(0, -1, 8, -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1)));
+    second = _mm256_shuffle_epi8(
+        bytes, _mm256_broadcastsi128_si256(_mm_setr_epi8(4, -1, 12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1)));
   }
 
   static void StoreWords(std::uint8_t* at, Reg even, Reg odd) {

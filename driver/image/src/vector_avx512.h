@@ -25,7 +25,6 @@ struct Avx512 {
   static Reg MulHiS(Reg a, Reg b) { return _mm512_mulhi_epi16(a, b); }
   static Reg MulLo(Reg a, Reg b) { return _mm512_mullo_epi16(a, b); }
   static Reg PackUS(Reg a, Reg b) { return _mm512_packus_epi16(a, b); }
-  static Reg Zero() { return _mm512_setzero_si512(); }
   static Reg Min(Reg a, Reg b) { return _mm512_min_epi16(a, b); }
   static Reg Max(Reg a, Reg b) { return _mm512_max_epi16(a, b); }
   static Reg And(Reg a, Reg b) { return _mm512_and_si512(a, b); }
@@ -42,8 +41,6 @@ struct Avx512 {
   static Reg UnpackHi8(Reg a, Reg b) { return _mm512_unpackhi_epi8(a, b); }
   static Reg UnpackLo16(Reg a, Reg b) { return _mm512_unpacklo_epi16(a, b); }
   static Reg UnpackHi16(Reg a, Reg b) { return _mm512_unpackhi_epi16(a, b); }
-  static Reg UnpackLo32(Reg a, Reg b) { return _mm512_unpacklo_epi32(a, b); }
-  static Reg UnpackHi32(Reg a, Reg b) { return _mm512_unpackhi_epi32(a, b); }
 
   // Quarter q gets, in 64-bit units (four blocks), units q and q + 4 for one
   // level of unpacking; in 32-bit units (two blocks), units q, q + 4, q + 8
@@ -74,6 +71,15 @@ struct Avx512 {
   template <PairOrder order>
   static Reg LoadChroma(const std::uint8_t* at) {
     return Arrange<order>(_mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))));
+  }
+
+  // Per 128-bit lane: bytes of the left pixels of its blocks, then of the right pixels,
+  // as 16-bit words in pixel order.
+  static void WidenInPixelOrder(Reg bytes, Reg& first, Reg& second) {
+    first = _mm512_shuffle_epi8(
+        bytes, _mm512_broadcast_i32x4(_mm_setr_epi8(0, -1, 8, -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1)));
+    second = _mm512_shuffle_epi8(
+        bytes, _mm512_broadcast_i32x4(_mm_setr_epi8(4, -1, 12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1)));
   }
 
   static void StoreWords(std::uint8_t* at, Reg even, Reg odd) {

@@ -29,7 +29,6 @@ struct Vector128 {
   static Reg MulHiS(Reg a, Reg b) { return _mm_mulhi_epi16(a, b); }
   static Reg MulLo(Reg a, Reg b) { return _mm_mullo_epi16(a, b); }
   static Reg PackUS(Reg a, Reg b) { return _mm_packus_epi16(a, b); }
-  static Reg Zero() { return _mm_setzero_si128(); }
   static Reg Min(Reg a, Reg b) { return _mm_min_epi16(a, b); }
   static Reg Max(Reg a, Reg b) { return _mm_max_epi16(a, b); }
   static Reg And(Reg a, Reg b) { return _mm_and_si128(a, b); }
@@ -109,6 +108,20 @@ struct Vector128 {
     return m;
   }
   static constexpr GatherMasks kGatherTo3Bytes = MakeGatherMasks();
+
+  // Bytes of the left pixels of the blocks, then of the right pixels, as 16-bit words
+  // in pixel order.
+  static void WidenInPixelOrder(Reg bytes, Reg& first, Reg& second) {
+    if constexpr (kSsse3) {
+      first = _mm_shuffle_epi8(bytes, _mm_setr_epi8(0, -1, 8, -1, 1, -1, 9, -1, 2, -1, 10, -1, 3, -1, 11, -1));
+      second = _mm_shuffle_epi8(bytes, _mm_setr_epi8(4, -1, 12, -1, 5, -1, 13, -1, 6, -1, 14, -1, 7, -1, 15, -1));
+    } else {
+      const Reg even = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
+      const Reg odd = _mm_unpackhi_epi8(bytes, _mm_setzero_si128());
+      first = _mm_unpacklo_epi16(even, odd);
+      second = _mm_unpackhi_epi16(even, odd);
+    }
+  }
 
   // Eight blocks, two to a register, each in the low 6 bytes of a 64-bit half, as
   // 48 bytes. Unless exact, 8 bytes are written per block; the 2 extra bytes belong to
