@@ -231,6 +231,19 @@ template <class V, bool kBlueLow>
   bases[2] = kBlueLow ? red : blue;
 }
 
+// Output is asked for this far ahead, for writing: a caller's buffer is often out of
+// the caches, and converting into lines that must first be fetched stalls the stores.
+constexpr std::size_t kOutputPrefetchBytes = 4096;
+
+// The output lines of the vector at `at`, kOutputPrefetchBytes further on (past the
+// end of the image near its end, which a prefetch may do).
+template <class V, class Store>
+[[gnu::always_inline]] inline void PrefetchOutput(const std::uint8_t* at) {
+  const std::uintptr_t ahead = reinterpret_cast<std::uintptr_t>(at) + kOutputPrefetchBytes;
+  for (std::size_t line = 0; line < 2 * V::kBlocks * Store::kBytes; line += 64)
+    __builtin_prefetch(reinterpret_cast<const void*>(ahead + line), 1);
+}
+
 // Vectors of a row pair converted per pass: the top row of a run of them first,
 // keeping its chroma bases, then the bottom row. One output row at a time is
 // written, and the bases wait in memory instead of in registers.
@@ -248,11 +261,13 @@ void ConvertRgbVectorBlocks(const RowPair rows, const std::uint32_t vectorBlocks
     for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
       ChannelBases<V, kBlueLow>(rows, i, bases[k]);
       const std::size_t x = 2 * std::size_t{i};
+      PrefetchOutput<V, Store>(rows.d0 + x * Store::kBytes);
       Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V>(rows.y0 + x, bases[k]),
                              i + V::kBlocks == vectorBlocks);
     }
     for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
       const std::size_t x = 2 * std::size_t{i};
+      PrefetchOutput<V, Store>(rows.d1 + x * Store::kBytes);
       Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V>(rows.y1 + x, bases[k]),
                              i + V::kBlocks == vectorBlocks);
     }
