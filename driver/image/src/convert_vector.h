@@ -22,8 +22,28 @@ namespace vector_kernels {
 enum class Rgb24Form { ChannelBytes, PixelDwords, BlockWords };
 
 // Order of the block lanes after loading; it undoes the in-lane interleave of
-// the stores (one level for 16-bit pixels, two for 32-bit ones).
-enum class PairOrder { ForWords, ForDwords };
+// the stores (one level for 16-bit pixels, two for 32-bit ones). AsLoaded keeps
+// the blocks in memory order, for output built per 128-bit lane.
+enum class PairOrder { ForWords, ForDwords, AsLoaded };
+
+// For 24-bit output gathered from channel bytes: the byte shuffles that make each
+// 16-byte part of the 48 bytes of 16 pixels (one 128-bit lane) from the bytes of
+// one channel, which hold the left pixels of 8 blocks and then the right pixels.
+struct GatherMasks {
+  alignas(16) std::int8_t bytes[3][3][16];  // by part, then channel
+};
+constexpr GatherMasks MakeGatherMasks() {
+  GatherMasks m{};
+  for (int part = 0; part < 3; ++part)
+    for (int channel = 0; channel < 3; ++channel)
+      for (int j = 0; j < 16; ++j) {
+        const int byte = 16 * part + j, pixel = byte / 3;
+        m.bytes[part][channel][j] =
+            byte % 3 == channel ? static_cast<std::int8_t>(pixel / 2 + 8 * (pixel % 2)) : std::int8_t{-1};
+      }
+  return m;
+}
+inline constexpr GatherMasks kGatherTo3Bytes = MakeGatherMasks();
 
 // Saturating adds clamp at 32767; these offsets put 255 (511 for green in half
 // units) at that ceiling, and the unsigned subtraction clamps below at 0.
@@ -129,11 +149,11 @@ struct RowChannels {
   typename V::Reg even[3], odd[3];
 };
 
-template <class V>
+template <class V, PairOrder kOrder>
 [[gnu::always_inline]] inline RowChannels<V> ComputeChannels(const std::uint8_t* luma, const typename V::Reg* bases) {
   using Reg = typename V::Reg;
   Reg even, odd;
-  V::template LoadScaledLuma<PairOrder::ForDwords>(luma, even, odd);
+  V::template LoadScaledLuma<kOrder>(luma, even, odd);
   const Reg factor = Splat<V>(colour::kLumaScaledFactor);
   RowChannels<V> channels;
   for (int channel = 0; channel < 3; ++channel) {
@@ -188,6 +208,9 @@ template <class V>
 struct Bytes3Store {
   static constexpr std::uint32_t kBytes = 3;
   template <class V>
+  static constexpr PairOrder kOrder =
+      V::kRgb24Form == Rgb24Form::ChannelBytes ? PairOrder::AsLoaded : PairOrder::ForDwords;
+  template <class V>
   static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool lastInRow) {
     typename V::Reg regs[4];
     if constexpr (V::kRgb24Form == Rgb24Form::ChannelBytes) {
@@ -206,6 +229,8 @@ struct Bytes3Store {
 struct Bytes4Store {
   static constexpr std::uint32_t kBytes = 4;
   template <class V>
+  static constexpr PairOrder kOrder = PairOrder::ForDwords;
+  template <class V>
   static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool) {
     typename V::Reg dwords[4];
     PixelDwords<V>(channels, dwords);
@@ -215,12 +240,11 @@ struct Bytes4Store {
 };
 
 // Per block lane, the three channel bases of chroma vector i.
-template <class V, bool kBlueLow>
+template <class V, PairOrder kOrder, bool kBlueLow>
 [[gnu::always_inline]] inline void ChannelBases(const RowPair& rows, std::uint32_t i, typename V::Reg* bases) {
   using Reg = typename V::Reg;
-  constexpr PairOrder order = PairOrder::ForDwords;
-  const Reg cb = V::template LoadChroma<order>(rows.cb + i);
-  const Reg cr = V::template LoadChroma<order>(rows.cr + i);
+  const Reg cb = V::template LoadChroma<kOrder>(rows.cb + i);
+  const Reg cr = V::template LoadChroma<kOrder>(rows.cr + i);
   const Reg red = ScaledBase<V>(ApplyWithoutOffset<V>(colour::kRedOffset, cr), colour::kRedOffset.offset);
   const Reg green = ScaledBase<V>(
       V::Add(ApplyWithoutOffset<V>(colour::kGreenOffsetOfCb, cb), ApplyWithoutOffset<V>(colour::kGreenOffsetOfCr, cr)),
@@ -255,20 +279,21 @@ constexpr std::uint32_t kVectorsPerRun = 8;
 template <class V, class Store, bool kBlueLow>
 void ConvertRgbVectorBlocks(const RowPair rows, const std::uint32_t vectorBlocks) {
   using Reg = typename V::Reg;
+  constexpr PairOrder order = Store::template kOrder<V>;
   Reg bases[kVectorsPerRun][3];
   for (std::uint32_t run = 0; run < vectorBlocks; run += kVectorsPerRun * V::kBlocks) {
     const std::uint32_t end = std::min(vectorBlocks, run + kVectorsPerRun * V::kBlocks);
     for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
-      ChannelBases<V, kBlueLow>(rows, i, bases[k]);
+      ChannelBases<V, order, kBlueLow>(rows, i, bases[k]);
       const std::size_t x = 2 * std::size_t{i};
       PrefetchOutput<V, Store>(rows.d0 + x * Store::kBytes);
-      Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V>(rows.y0 + x, bases[k]),
+      Store::template Put<V>(rows.d0 + x * Store::kBytes, ComputeChannels<V, order>(rows.y0 + x, bases[k]),
                              i + V::kBlocks == vectorBlocks);
     }
     for (std::uint32_t i = run, k = 0; i < end; i += V::kBlocks, ++k) {
       const std::size_t x = 2 * std::size_t{i};
       PrefetchOutput<V, Store>(rows.d1 + x * Store::kBytes);
-      Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V>(rows.y1 + x, bases[k]),
+      Store::template Put<V>(rows.d1 + x * Store::kBytes, ComputeChannels<V, order>(rows.y1 + x, bases[k]),
                              i + V::kBlocks == vectorBlocks);
     }
   }

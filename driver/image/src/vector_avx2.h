@@ -12,7 +12,7 @@ namespace vector_kernels {
 
 struct Avx2 {
   using Reg = __m256i;
-  static constexpr Rgb24Form kRgb24Form = Rgb24Form::PixelDwords;
+  static constexpr Rgb24Form kRgb24Form = Rgb24Form::ChannelBytes;
   static constexpr std::uint32_t kBlocks = 16;
 
   static Reg Splat(std::int16_t v) { return _mm256_set1_epi16(v); }
@@ -46,7 +46,9 @@ struct Avx2 {
   // [0-1, 4-5, 8-9, 12-13 | 2-3, 6-7, 10-11, 14-15].
   template <PairOrder order>
   static Reg Arrange(Reg v) {
-    if constexpr (order == PairOrder::ForWords) {
+    if constexpr (order == PairOrder::AsLoaded) {
+      return v;
+    } else if constexpr (order == PairOrder::ForWords) {
       return _mm256_permute4x64_epi64(v, 0xD8);
     } else {
       return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
@@ -87,24 +89,22 @@ struct Avx2 {
   }
   static void StoreDwords(std::uint8_t* at, Reg dwords) { _mm256_storeu_si256(reinterpret_cast<Reg*>(at), dwords); }
 
-  // Eight pixels as 24 bytes. Unless exact, 32 bytes are written; the 8 extra
-  // bytes belong to the next pixels and are overwritten by their store.
-  static void StoreRegisterAs3Bytes(std::uint8_t* at, Reg dwords, bool exact) {
-    const Reg squeeze = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                         0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const Reg packed =
-        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(dwords, squeeze), _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-    if (!exact) {
-      _mm256_storeu_si256(reinterpret_cast<Reg*>(at), packed);
-      return;
+  // Thirty-two pixels in blocks 0-7 and 8-15 of the two halves, channel by channel (per
+  // half the bytes of the left pixels of its blocks, then of the right pixels), as 96
+  // bytes in three plain stores. Each half makes three 16-byte parts of its 48 bytes;
+  // the stores take them in order across the halves.
+  static void StoreChannelsAs3Bytes(std::uint8_t* at, Reg c0, Reg c1, Reg c2) {
+    Reg parts[3];
+    for (int part = 0; part < 3; ++part) {
+      const auto* masks = reinterpret_cast<const __m128i*>(kGatherTo3Bytes.bytes[part]);
+      const auto gather = [&](Reg channel, int index) {
+        return _mm256_shuffle_epi8(channel, _mm256_broadcastsi128_si256(_mm_load_si128(masks + index)));
+      };
+      parts[part] = _mm256_or_si256(_mm256_or_si256(gather(c0, 0), gather(c1, 1)), gather(c2, 2));
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 16), _mm256_extracti128_si256(packed, 1));
-  }
-
-  // Four registers of pixels, in order.
-  static void StoreDwordsAs3Bytes(std::uint8_t* at, const Reg (&dwords)[4], bool exact) {
-    for (int i = 0; i < 4; ++i) StoreRegisterAs3Bytes(at + 24 * i, dwords[i], exact && i == 3);
+    _mm256_storeu_si256(reinterpret_cast<Reg*>(at), _mm256_permute2x128_si256(parts[0], parts[1], 0x20));
+    _mm256_storeu_si256(reinterpret_cast<Reg*>(at + 32), _mm256_permute2x128_si256(parts[2], parts[0], 0x30));
+    _mm256_storeu_si256(reinterpret_cast<Reg*>(at + 64), _mm256_permute2x128_si256(parts[1], parts[2], 0x31));
   }
 };
 

@@ -84,30 +84,13 @@ struct Vector128 {
   // Sixteen pixels, channel by channel (bytes of the left pixels of the blocks, then of
   // the right pixels), as 48 bytes in three plain stores. SSSE3 only.
   static void StoreChannelsAs3Bytes(std::uint8_t* at, Reg c0, Reg c1, Reg c2) {
-    const auto* masks = reinterpret_cast<const Reg*>(kGatherTo3Bytes.bytes);
     for (int part = 0; part < 3; ++part) {
-      const Reg out =
-          _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(c0, masks[3 * part]), _mm_shuffle_epi8(c1, masks[3 * part + 1])),
-                       _mm_shuffle_epi8(c2, masks[3 * part + 2]));
+      const auto* masks = reinterpret_cast<const Reg*>(kGatherTo3Bytes.bytes[part]);
+      const Reg out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(c0, masks[0]), _mm_shuffle_epi8(c1, masks[1])),
+                                   _mm_shuffle_epi8(c2, masks[2]));
       _mm_storeu_si128(reinterpret_cast<Reg*>(at + 16 * part), out);
     }
   }
-
-  // For each 16-byte part of the output and each channel: where its bytes come from.
-  struct GatherMasks {
-    alignas(16) std::int8_t bytes[9][16];
-  };
-  static constexpr GatherMasks MakeGatherMasks() {
-    GatherMasks m{};
-    for (int part = 0; part < 3; ++part)
-      for (int ch = 0; ch < 3; ++ch)
-        for (int j = 0; j < 16; ++j) {
-          const int byte = 16 * part + j, pixel = byte / 3;
-          m.bytes[3 * part + ch][j] = byte % 3 == ch ? static_cast<std::int8_t>(pixel / 2 + 8 * (pixel % 2)) : -1;
-        }
-    return m;
-  }
-  static constexpr GatherMasks kGatherTo3Bytes = MakeGatherMasks();
 
   // Bytes of the left pixels of the blocks, then of the right pixels, as 16-bit words
   // in pixel order.
