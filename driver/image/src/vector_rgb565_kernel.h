@@ -21,10 +21,22 @@ struct Rgb565Constants {  // per block lane, for one dither offset
   typename V::Reg blue, red, green;
 };
 
+// The dither offset of one place in the block, for blue and red and for green (in half
+// units).
 template <class V>
-Rgb565Constants<V> WithOffset(typename V::Reg blue, typename V::Reg red, typename V::Reg green, std::uint32_t k) {
-  const typename V::Reg k8 = Splat<V>(static_cast<std::int32_t>(k)), k9 = Splat<V>(static_cast<std::int32_t>(2 * k));
-  return {V::Add(blue, k8), V::Add(red, k8), V::Add(green, k9)};
+struct DitherOffset {
+  typename V::Reg k8, k9;
+};
+
+template <class V>
+DitherOffset<V> MakeDitherOffset(std::uint32_t k) {
+  return {Splat<V>(static_cast<std::int32_t>(k)), Splat<V>(static_cast<std::int32_t>(2 * k))};
+}
+
+template <class V>
+[[gnu::always_inline]] inline Rgb565Constants<V> WithOffset(typename V::Reg blue, typename V::Reg red,
+                                                            typename V::Reg green, const DitherOffset<V>& k) {
+  return {V::Add(blue, k.k8), V::Add(red, k.k8), V::Add(green, k.k9)};
 }
 
 template <class V>
@@ -44,31 +56,40 @@ template <class V>
                V::template ShrU<3>(blue));
 }
 
+// The vector blocks [0, vectorBlocks) of a row pair, with the offsets of the four places
+// of a block. The loop reads only local copies: its stores may alias any memory.
 template <class V>
-void ConvertRgb565(const ColourConverter& c, const ImagePlanes& planes, std::uint32_t phase) {
+void ConvertRgb565VectorBlocks(const RowPair rows, const std::uint32_t vectorBlocks, const DitherOffset<V> (&k)[4]) {
   using Reg = typename V::Reg;
   constexpr PairOrder order = PairOrder::ForWords;
-  const std::uint8_t* k = colour::kDitherOffsets[phase & 3];
+  for (std::uint32_t i = 0; i < vectorBlocks; i += V::kBlocks) {
+    const Reg cb = V::template LoadChroma<order>(rows.cb + i);
+    const Reg cr = V::template LoadChroma<order>(rows.cr + i);
+    const Reg blue = V::Add(ApplyWithoutOffset<V>(colour::kBlueOfCb, cb),
+                            Splat<V>(colour::kBlueOfCb.offset + colour::kBlueOfLuma.offset + kCeiling8));
+    const Reg red = V::Add(ApplyWithoutOffset<V>(colour::kRedOfCr, cr),
+                           Splat<V>(colour::kRedOfCr.offset + colour::kBlueOfLuma.offset + kCeiling8));
+    const Reg green = V::Add(
+        V::Add(ApplyWithoutOffset<V>(colour::kGreen2OfCb, cb), ApplyWithoutOffset<V>(colour::kGreen2OfCr, cr)),
+        Splat<V>(colour::kGreen2OfCb.offset + colour::kGreen2OfCr.offset + colour::kGreen2OfLuma.offset + kCeiling9));
+    Reg even, odd;
+    V::template LoadLuma<order>(rows.y0 + 2 * i, even, odd);
+    V::StoreWords(rows.d0 + 4 * i, Rgb565Pixels<V>(even, WithOffset<V>(blue, red, green, k[0])),
+                  Rgb565Pixels<V>(odd, WithOffset<V>(blue, red, green, k[1])));
+    V::template LoadLuma<order>(rows.y1 + 2 * i, even, odd);
+    V::StoreWords(rows.d1 + 4 * i, Rgb565Pixels<V>(even, WithOffset<V>(blue, red, green, k[2])),
+                  Rgb565Pixels<V>(odd, WithOffset<V>(blue, red, green, k[3])));
+  }
+}
+
+template <class V>
+void ConvertRgb565(const ColourConverter& c, const ImagePlanes& planes, std::uint32_t phase) {
+  const std::uint8_t* offsets = colour::kDitherOffsets[phase & 3];
+  const DitherOffset<V> k[4] = {MakeDitherOffset<V>(offsets[0]), MakeDitherOffset<V>(offsets[1]),
+                                MakeDitherOffset<V>(offsets[2]), MakeDitherOffset<V>(offsets[3])};
   const std::uint32_t blocks = c.width / 2, vectorBlocks = blocks - blocks % V::kBlocks;
   ForEachRowPair(c, planes, [&](const RowPair& rows) {
-    for (std::uint32_t i = 0; i < vectorBlocks; i += V::kBlocks) {
-      const Reg cb = V::template LoadChroma<order>(rows.cb + i);
-      const Reg cr = V::template LoadChroma<order>(rows.cr + i);
-      const Reg blue = V::Add(ApplyWithoutOffset<V>(colour::kBlueOfCb, cb),
-                              Splat<V>(colour::kBlueOfCb.offset + colour::kBlueOfLuma.offset + kCeiling8));
-      const Reg red = V::Add(ApplyWithoutOffset<V>(colour::kRedOfCr, cr),
-                             Splat<V>(colour::kRedOfCr.offset + colour::kBlueOfLuma.offset + kCeiling8));
-      const Reg green = V::Add(
-          V::Add(ApplyWithoutOffset<V>(colour::kGreen2OfCb, cb), ApplyWithoutOffset<V>(colour::kGreen2OfCr, cr)),
-          Splat<V>(colour::kGreen2OfCb.offset + colour::kGreen2OfCr.offset + colour::kGreen2OfLuma.offset + kCeiling9));
-      Reg even, odd;
-      V::template LoadLuma<order>(rows.y0 + 2 * i, even, odd);
-      V::StoreWords(rows.d0 + 4 * i, Rgb565Pixels<V>(even, WithOffset<V>(blue, red, green, k[0])),
-                    Rgb565Pixels<V>(odd, WithOffset<V>(blue, red, green, k[1])));
-      V::template LoadLuma<order>(rows.y1 + 2 * i, even, odd);
-      V::StoreWords(rows.d1 + 4 * i, Rgb565Pixels<V>(even, WithOffset<V>(blue, red, green, k[2])),
-                    Rgb565Pixels<V>(odd, WithOffset<V>(blue, red, green, k[3])));
-    }
+    ConvertRgb565VectorBlocks<V>(rows, vectorBlocks, k);
     Rgb565RowPair(rows, vectorBlocks, blocks, phase);
   });
 }
