@@ -113,7 +113,7 @@ struct Vector128 {
     for (int i = 0; i < 4; ++i, at += 12) {
       _mm_storel_epi64(reinterpret_cast<Reg*>(at), qwords[i]);
       if (!exact || i < 3) {
-        _mm_storeh_pd(reinterpret_cast<double*>(at + 6), _mm_castsi128_pd(qwords[i]));
+        _mm_storeh_pi(reinterpret_cast<__m64*>(at + 6), _mm_castsi128_ps(qwords[i]));
         continue;
       }
       const Reg last = _mm_unpackhi_epi64(qwords[i], qwords[i]);
