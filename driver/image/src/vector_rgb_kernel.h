@@ -92,6 +92,7 @@ struct Bytes3Store {
   static void Put(std::uint8_t* at, const RowChannels<V>& channels, bool lastInRow) {
     typename V::Reg regs[4];
     if constexpr (V::kRgb24Form == Rgb24Form::ChannelBytes) {
+      // Exact stores: nothing past the row's pixels either way.
       V::StoreChannelsAs3Bytes(at, V::PackUS(channels.even[0], channels.odd[0]),
                                V::PackUS(channels.even[1], channels.odd[1]),
                                V::PackUS(channels.even[2], channels.odd[2]));
