@@ -2,8 +2,11 @@
 // would pick instead (libyuv, libswscale) and next to a plain copy of the output size.
 // libyuv runs at its best on this processor and also held to the instruction sets of
 // our paths (SSSE3 is its lowest vector level: held to SSE2 it converts in C), so each
-// forced path can be set beside libyuv on a processor that has no more.
+// forced path can be set beside libyuv on a processor that has no more. Ours and libyuv
+// also run at 640 x 480 with the output flushed from the caches before every conversion
+// ("cold"), as a caller's buffer may be.
 #include <benchmark/benchmark.h>
+#include <emmintrin.h>
 
 #include <cstring>
 #include <string>
@@ -40,7 +43,18 @@ void CountPixels(benchmark::State& state, const Frame& frame) {
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path) {
+// Whether the output is in the caches when a conversion starts.
+enum class Output { Warm, Cold };
+
+// Writes the buffer back to memory and drops it from every cache, untimed.
+void FlushFromCaches(benchmark::State& state, const Bytes& buffer) {
+  state.PauseTiming();
+  for (std::size_t at = 0; at < buffer.size(); at += 64) _mm_clflush(buffer.data() + at);
+  _mm_mfence();
+  state.ResumeTiming();
+}
+
+void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path, Output output) {
   const Frame frame = MakeFrame(state);
   if (!ConvertPathSupported(path)) {
     state.SkipWithError("path not supported by this processor");
@@ -51,6 +65,7 @@ void Ours(benchmark::State& state, std::uint32_t bits, ConvertPath path) {
   Bytes out(bits / 8 * frame.width * frame.height);
   ImagePlanes planes{out.data(), frame.Y(), frame.Cb(), frame.Cr()};
   for (auto _ : state) {
+    if (output == Output::Cold) FlushFromCaches(state, out);
     ConvertImage(c, &planes, 0);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
@@ -68,13 +83,14 @@ constexpr int kLibyuvAvx2 = kLibyuvSsse3 | libyuv::kCpuHasSSE41 | libyuv::kCpuHa
                             libyuv::kCpuHasAVX2 | libyuv::kCpuHasERMS | libyuv::kCpuHasFMA3 | libyuv::kCpuHasF16C;
 constexpr int kLibyuvBest = -1;
 
-void Libyuv(benchmark::State& state, YuvTarget target, int cpuFlags) {
+void Libyuv(benchmark::State& state, YuvTarget target, int cpuFlags, Output output) {
   libyuv::MaskCpuFlags(cpuFlags);
   const Frame frame = MakeFrame(state);
   const int w = frame.width, h = frame.height, half = w / 2;
   const int bytes = target == YuvTarget::Rgb565 ? 2 : (target == YuvTarget::Rgb24 ? 3 : 4);
   Bytes out(static_cast<std::size_t>(bytes * w * h));
   for (auto _ : state) {
+    if (output == Output::Cold) FlushFromCaches(state, out);
     switch (target) {
       case YuvTarget::Rgb565:
         libyuv::I420ToRGB565(frame.Y(), w, frame.Cb(), half, frame.Cr(), half, out.data(), 2 * w, w, h);
@@ -128,6 +144,11 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Unit(benchmark::kMicrosecond);
 }
 
+void LargeSize(benchmark::internal::Benchmark* b) {
+  b->Args({kFrameSizes[0].width, kFrameSizes[0].height});
+  b->Unit(benchmark::kMicrosecond);
+}
+
 struct DepthCase {
   const char* name;
   std::uint32_t bits;
@@ -149,25 +170,31 @@ struct LibyuvLevel {
 constexpr LibyuvLevel kLibyuvLevels[] = {
     {"best", kLibyuvBest}, {"avx2", kLibyuvAvx2}, {"ssse3", kLibyuvSsse3}, {"sse2", kLibyuvSse2}};
 
-// Per depth: our paths, libyuv at each level, libswscale and a copy, side by side.
+// Per depth: our paths, libyuv at each level, libswscale and a copy, side by side; then
+// ours and libyuv with cold output.
 const bool registered = [] {
   for (const DepthCase& depth : kDepths) {
     const std::string prefix = std::string(depth.name) + "/";
-    for (ConvertPath path : kAllConvertPaths) {
-      benchmark::RegisterBenchmark(("Ours/" + prefix + std::string(ConvertPathName(path))).c_str(), Ours, depth.bits,
-                                   path)
+    for (Output output : {Output::Warm, Output::Cold}) {
+      const bool cold = output == Output::Cold;
+      const std::string suffix = cold ? "/cold" : "";
+      for (ConvertPath path : kAllConvertPaths) {
+        benchmark::RegisterBenchmark(("Ours/" + prefix + std::string(ConvertPathName(path)) + suffix).c_str(), Ours,
+                                     depth.bits, path, output)
+            ->Apply(cold ? LargeSize : Sizes);
+      }
+      for (const LibyuvLevel& level : kLibyuvLevels) {
+        benchmark::RegisterBenchmark(("Libyuv/" + prefix + depth.libyuvName + "/" + level.name + suffix).c_str(),
+                                     Libyuv, depth.libyuv, level.flags, output)
+            ->Apply(cold ? LargeSize : Sizes);
+      }
+      if (cold) continue;
+      benchmark::RegisterBenchmark(("Swscale/" + std::string(depth.name)).c_str(), Swscale, depth.swscale,
+                                   int(depth.bits / 8))
+          ->Apply(Sizes);
+      benchmark::RegisterBenchmark(("Memcpy/" + std::string(depth.name)).c_str(), Memcpy, int(depth.bits / 8))
           ->Apply(Sizes);
     }
-    for (const LibyuvLevel& level : kLibyuvLevels) {
-      benchmark::RegisterBenchmark(("Libyuv/" + prefix + depth.libyuvName + "/" + level.name).c_str(), Libyuv,
-                                   depth.libyuv, level.flags)
-          ->Apply(Sizes);
-    }
-    benchmark::RegisterBenchmark(("Swscale/" + std::string(depth.name)).c_str(), Swscale, depth.swscale,
-                                 int(depth.bits / 8))
-        ->Apply(Sizes);
-    benchmark::RegisterBenchmark(("Memcpy/" + std::string(depth.name)).c_str(), Memcpy, int(depth.bits / 8))
-        ->Apply(Sizes);
   }
   return true;
 }();

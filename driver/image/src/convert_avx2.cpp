@@ -2,6 +2,8 @@
 // AVX2 enabled and is only called after a processor check.
 #include "convert_paths.h"
 #include "vector_avx2.h"
+#include "vector_rgb565_kernel.h"
+#include "vector_rgb_kernel.h"
 
 ConvertRoutine Avx2Routine(std::uint32_t bitsPerPixel) {
   using vector_kernels::Avx2;

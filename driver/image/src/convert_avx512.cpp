@@ -2,6 +2,8 @@
 // with AVX-512 enabled and is only called after a processor check.
 #include "convert_paths.h"
 #include "vector_avx512.h"
+#include "vector_rgb565_kernel.h"
+#include "vector_rgb_kernel.h"
 
 ConvertRoutine Avx512Routine(std::uint32_t bitsPerPixel) {
   using vector_kernels::Avx512;

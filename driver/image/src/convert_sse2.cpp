@@ -1,5 +1,7 @@
 // Instantiates the vector kernels for SSE2.
 #include "convert_paths.h"
+#include "vector_rgb565_kernel.h"
+#include "vector_rgb_kernel.h"
 #include "vector_sse2.h"
 
 ConvertRoutine Sse2Routine(std::uint32_t bitsPerPixel) {

@@ -1,6 +1,8 @@
 // Instantiates the vector kernels for SSSE3; this file alone is built with SSSE3
 // enabled and is only called after a processor check.
 #include "convert_paths.h"
+#include "vector_rgb565_kernel.h"
+#include "vector_rgb_kernel.h"
 #include "vector_sse2.h"
 
 ConvertRoutine Ssse3Routine(std::uint32_t bitsPerPixel) {

@@ -60,24 +60,42 @@ static_assert(SameOver(kGreenOffsetOfCb, GreenOffsetOfCb, 0, 255));
 static_assert(SameOver(kGreenOffsetOfCr, GreenOffsetOfCr, 0, 255));
 static_assert(SameOver(kBlueOffset, BlueOffset, 0, 255));
 
-// T(n) = floor((76309 * (n - 16) - 32768) / 65536) splits as
-// u + floor(u * 10773 / 65536) - 38155 with u = n - 16 + 32768 (mod 2^16):
-// 76309 = 65536 + 10773, and 10773 * 32768 = 5386 * 65536 + 32768.
-inline constexpr std::uint16_t kLumaFraction = 10773;
-inline constexpr std::int32_t kLumaBiasedOffset = 32768 - 16;
-inline constexpr std::int32_t kLumaCorrection = -38155;
+// T(n) = floor((76309 * (n - 16) - 32768) / 65536), clamped to 0..255, is also
+// floor((7n - 115) * 10901 / 65536) as a signed 16 x 16 -> high 16 multiplication,
+// clamped the way a signed-to-unsigned byte pack clamps: 7 * 10901 = 76307 keeps
+// every floor of the interior, and the pack supplies the clamp. Per pixel and
+// channel that is one addition (7Y plus a per-block 7 * offset - 115) and one
+// multiplication.
+inline constexpr std::int16_t kLumaScale = 7;
+inline constexpr std::int16_t kLumaScaledBias = -115;
+inline constexpr std::int16_t kLumaScaledFactor = 10901;
 
-constexpr std::int32_t LumaValueByProduct(std::int32_t n) {
-  const std::uint32_t u = static_cast<std::uint32_t>(n + kLumaBiasedOffset) & 0xFFFF;
-  const std::int32_t t = static_cast<std::int32_t>(u + ((u * kLumaFraction) >> 16)) + kLumaCorrection;
+constexpr std::int32_t LumaValueBySignedProduct(std::int32_t n) {
+  const std::int32_t t = FloorDiv((kLumaScale * n + kLumaScaledBias) * kLumaScaledFactor, 65536);
   return t < 0 ? 0 : (t > 255 ? 255 : t);
 }
 
-constexpr bool LumaByProductMatches() {
-  for (std::int32_t n = -240; n <= 500; ++n)
-    if (LumaValueByProduct(n) != LumaValue(n)) return false;
+// Over the whole span of the 24-bit table (n = -232..487), which holds every Y + offset.
+constexpr bool LumaBySignedProductMatches() {
+  for (std::int32_t n = -232; n <= 487; ++n)
+    if (LumaValueBySignedProduct(n) != LumaValue(n)) return false;
   return true;
 }
-static_assert(LumaByProductMatches());
+static_assert(LumaBySignedProductMatches());
+// Y + offset stays inside that span for every Y, Cb and Cr.
+constexpr bool OffsetsStayInsideTheTable() {
+  std::int32_t low = 0, high = 0;
+  for (std::int32_t c = 0; c < 256; ++c) {
+    for (std::int32_t offset : {RedOffset(c), BlueOffset(c), GreenOffsetOfCb(c) + GreenOffsetOfCr(0),
+                                GreenOffsetOfCb(c) + GreenOffsetOfCr(255), GreenOffsetOfCb(0) + GreenOffsetOfCr(c),
+                                GreenOffsetOfCb(255) + GreenOffsetOfCr(c)}) {
+      low = offset < low ? offset : low;
+      high = offset > high ? offset : high;
+    }
+  }
+  return low >= -232 && high + 255 <= 487;
+}
+static_assert(OffsetsStayInsideTheTable());
+static_assert(kLumaScale * 487 + kLumaScaledBias <= 32767 && kLumaScale * -232 + kLumaScaledBias >= -32768);
 
 }  // namespace colour
