@@ -26,7 +26,11 @@ std::string ExpandNamePattern(const std::string& pattern, unsigned number, const
   // tells them apart.
   format += '|';
   std::vector<char> name(kLongestName + 2);
+  // The pattern is the user's own: strftime reads it as data, never as printf arguments.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
   const size_t length = std::strftime(name.data(), name.size(), format.c_str(), &time);
+#pragma GCC diagnostic pop
   if (length <= 1) return {};
   return std::string(name.data(), length - 1);
 }
