@@ -3,8 +3,10 @@ if(BUILD_TESTING)
   include(GoogleTest)
 endif()
 
-# Everything the sanitizer jobs run: `cmake --build ... --target sanitize_tests`.
+# Everything the sanitizer jobs run: `cmake --build ... --target sanitize_tests`; the
+# address-sanitizer job also runs the tests the thread sanitizer cannot watch.
 add_custom_target(sanitize_tests)
+add_custom_target(address_sanitize_tests DEPENDS sanitize_tests)
 
 # velmar_add_library(TARGET NAME KIND sources...)
 # A module's library, reached as velmar::NAME: its public headers under include/NAME/,
@@ -16,14 +18,15 @@ function(velmar_add_library target name kind)
   target_link_libraries(${target} PRIVATE project_options)
 endfunction()
 
-# velmar_add_test(NAME [SANITIZE] [DRIVER] [TIMEOUT seconds] SOURCES ... LIBS ...)
+# velmar_add_test(NAME [SANITIZE|ADDRESS_SANITIZE] [DRIVER] [TIMEOUT seconds] SOURCES ... LIBS ...)
 # One GoogleTest executable, registered with CTest. SANITIZE: the asan and tsan jobs run
-# it too. DRIVER: it boots the system, which loads the driver library at run time.
+# it too; ADDRESS_SANITIZE: the asan job only. DRIVER: it boots the system, which loads
+# the driver library at run time.
 function(velmar_add_test name)
   if(NOT BUILD_TESTING)
     return()
   endif()
-  cmake_parse_arguments(T "SANITIZE;DRIVER" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "SANITIZE;ADDRESS_SANITIZE;DRIVER" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main project_options)
   if(T_DRIVER)
@@ -33,11 +36,15 @@ function(velmar_add_test name)
     set(T_TIMEOUT 120)
   endif()
   # One label per test (gtest_discover_tests cannot pass a list): the executable's name,
-  # prefixed with "sanitize:" for the tests the sanitizer jobs run (ctest -L ^sanitize:).
+  # prefixed with "sanitize:" for the tests the sanitizer jobs run (ctest -L ^sanitize:)
+  # and "address-sanitize:" for those of the asan job alone.
   set(label ${name})
   if(T_SANITIZE)
     set(label sanitize:${name})
     add_dependencies(sanitize_tests ${name})
+  elseif(T_ADDRESS_SANITIZE)
+    set(label address-sanitize:${name})
+    add_dependencies(address_sanitize_tests ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS ${label})

@@ -33,7 +33,7 @@ struct DigitLayout {
   int scale;
   int left;
   int top;
-  static constexpr int kWidth = 16, kHeight = 28, kGap = 6, kBand = 40;
+  static constexpr int kWidth = 16, kGap = 6, kBand = 40;
 
   DigitLayout(int width, int height)
       : scale(std::max(1, width / 320)),
