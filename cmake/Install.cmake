@@ -1,5 +1,5 @@
 # Where an installed system puts its files: programs in bin/, the platform library, the
-# USB host and the driver library in a private folder (lib/<multiarch>/velmar), found
+# USB host and the driver library in a private folder (lib/velmar), found
 # through run paths relative to the executable, so that an installed tree works wherever
 # its prefix is.
 include(GNUInstallDirs)

@@ -21,7 +21,7 @@ HANDLE CreateNewFile(const std::string& folder, const std::string& stem, std::st
                      std::string& path) {
   for (int suffix = 1; suffix <= kLastSuffix; ++suffix) {
     std::string candidate = folder + stem;
-    if (suffix > 1) candidate += "-" + std::to_string(suffix);
+    if (suffix > 1) candidate.append(1, '-').append(std::to_string(suffix));
     candidate += extension;
     // CREATE_NEW fails on an existing name, so two savers racing for one name cannot
     // both get it.
