@@ -65,18 +65,18 @@ TEST_F(Boot, ScheduledCameraGoesAndComesBackOnceThroughTheDriversRemoval) {
   ASSERT_TRUE(BootSystem(error)) << error;
   const std::vector<usbhost::DeviceId> booted = usbhost::PluggedDevices();
   ASSERT_EQ(booted.size(), 2u);
-  const auto pluggedCount = [](size_t count, std::chrono::milliseconds within) {
-    const auto end = std::chrono::steady_clock::now() + within;
-    while (usbhost::PluggedDevices().size() != count) {
+  const auto within5s = [](auto done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
   };
-  ASSERT_TRUE(pluggedCount(1, std::chrono::seconds(5)));
+  ASSERT_TRUE(within5s([] { return usbhost::PluggedDevices().size() == 1; }));
   EXPECT_EQ(usbhost::PluggedDevices().front(), booted.back());  // the other camera stays
-  ASSERT_TRUE(pluggedCount(2, std::chrono::seconds(5)));
-  EXPECT_EQ(testclient::Attachments().size(), 3u);  // the fresh camera was offered too
+  // The host lists a plugged camera a moment before it offers it to the drivers.
+  ASSERT_TRUE(within5s([] { return usbhost::PluggedDevices().size() == 2 && testclient::Attachments().size() == 3; }));
   // The fresh camera has no schedule of its own.
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   EXPECT_EQ(usbhost::PluggedDevices().size(), 2u);
